@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Configures and builds one build tree.
+#   scripts/build.sh            release-with-debug-info build in build/
+#   scripts/build.sh asan       ASan + UBSan build in build-asan/
+#   scripts/build.sh tsan       ThreadSanitizer build in build-tsan/
+#   scripts/build.sh bench      optimised build with the benchmarks in build-bench/
+#   scripts/build.sh fuzz       clang + libFuzzer + ASan/UBSan build in build-fuzz/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mode=${1:-default}
+jobs=$(nproc)
+gen=()
+command -v ninja >/dev/null && gen=(-G Ninja)
+case "$mode" in
+  default) dir=build;      args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON) ;;
+  asan)    dir=build-asan; args=(-DCMAKE_BUILD_TYPE=Debug -DPYX_SANITIZE=address,undefined -DPYX_DEVELOPER=ON) ;;
+  tsan)    dir=build-tsan; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_SANITIZE=thread) ;;
+  bench)   dir=build-bench; args=(-DCMAKE_BUILD_TYPE=Release -DPYX_TESTS=OFF -DPYX_BENCHMARKS=ON) ;;
+  fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_TESTS=OFF -DPYX_FUZZERS=ON
+                                 -DPYX_SANITIZE=address,undefined
+                                 -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  *) echo "unknown mode: $mode" >&2; exit 2 ;;
+esac
+cmake -S . -B "$dir" "${gen[@]}" "${args[@]}" >/dev/null
+cmake --build "$dir" -j "$jobs"

@@ -1,0 +1,6 @@
+#include <cstdio>
+
+int main() {
+    std::puts("pyx_missions: foundation build");
+    return 0;
+}
