@@ -1,0 +1,81 @@
+// The program's event-tracing providers and the "Main thread" announcement.
+//
+// On Windows the platform's event tracing is looked up at run time in "Advapi32.dll"; four
+// providers are registered and, when a session listens, the registering thread is announced
+// as "Main thread". Elsewhere registration is skipped and the same calls do nothing.
+#ifndef PYX_LOG_EVENT_TRACING_H_
+#define PYX_LOG_EVENT_TRACING_H_
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace Vane {
+
+inline constexpr int kTraceProviderCount = 4;
+
+// The fixed description of one trace event.
+struct TraceEventDescriptor {
+    uint16_t id;
+    uint8_t version;
+    uint8_t channel;
+    uint8_t level;
+    uint8_t opcode;
+    uint16_t task;
+    uint64_t keyword;
+};
+
+// The thread-name event of the second provider.
+inline constexpr TraceEventDescriptor kThreadNameEvent = {103, 0, 0, 0, 14, 2, 0x1};
+
+// True when a provider enabled at providerLevel with the keyword masks anyKeyword and
+// allKeyword wants event: level 0 or not below the event's level, and a keyword of 0 or one
+// that meets anyKeyword and holds every bit of allKeyword.
+bool TraceEventWanted(uint8_t providerLevel, uint64_t anyKeyword, uint64_t allKeyword,
+                      const TraceEventDescriptor& event);
+
+// What the platform last told one provider about its listeners, and which of its events
+// (at most 64) are wanted. Safe to read from any thread while the callback updates it.
+class TraceProvider {
+  public:
+    // A disabled provider owning the events [events, events + count); count is cut to 64.
+    TraceProvider(const TraceEventDescriptor* events, size_t count);
+
+    // The platform's enable callback: control code 1 enables with the given level and masks
+    // and recomputes every event's enable bit; 0 disables and clears them all; other codes
+    // (state capture requests) change nothing.
+    void OnEnableCallback(uint32_t controlCode, uint8_t level, uint64_t anyKeyword,
+                          uint64_t allKeyword);
+
+    bool IsEnabled() const { return enabled_.load(std::memory_order_acquire); }
+    uint8_t GetLevel() const { return level_.load(std::memory_order_relaxed); }
+    uint64_t GetAnyKeyword() const { return anyKeyword_.load(std::memory_order_relaxed); }
+    uint64_t GetAllKeyword() const { return allKeyword_.load(std::memory_order_relaxed); }
+    // True when the event at index is wanted by a listener; false for an unknown index.
+    bool IsEventEnabled(size_t index) const;
+
+  private:
+    const TraceEventDescriptor* events_;
+    size_t count_;
+    std::atomic<bool> enabled_{false};
+    std::atomic<uint8_t> level_{0};
+    std::atomic<uint64_t> anyKeyword_{0};
+    std::atomic<uint64_t> allKeyword_{0};
+    std::atomic<uint64_t> eventBits_{0};
+};
+
+// The program's providers, index 0..3; the second (index 1) carries the thread-name event.
+TraceProvider& GetTraceProvider(int index);
+
+// Registers the four providers and, when the thread-name event is wanted, writes it once for
+// the calling thread with the text "Main thread". True when the providers were registered;
+// false where event tracing is missing (always off Windows). Calling it again while
+// registered does nothing and returns true.
+bool RegisterEventTracing();
+
+// Unregisters the providers registered by RegisterEventTracing; otherwise nothing.
+void UnregisterEventTracing();
+
+}  // namespace Vane
+
+#endif  // PYX_LOG_EVENT_TRACING_H_

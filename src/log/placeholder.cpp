@@ -1,1 +1,0 @@
-// Removed once the subsystem has sources of its own.
