@@ -1,0 +1,216 @@
+#include "binding/binding_store.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace Vane {
+namespace {
+
+// Equality of two texts of `length` bytes; interned texts are short, so a byte loop beats a
+// call to memcmp for them.
+bool SameBytes(const char* left, const char* right, size_t length) noexcept {
+    if (length > 16) return std::memcmp(left, right, length) == 0;
+    for (size_t index = 0; index < length; ++index) {
+        if (left[index] != right[index]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+constinit const BindingStore::EmptyStringStorage BindingStore::kEmptyString = {
+    {nullptr, 0x811C9DC5u, 0, 0}, '\0'};
+
+BindingStore::BindingStore() noexcept {
+    static_assert(offsetof(EmptyStringStorage, terminator) == sizeof(StringRecord));
+}
+
+BindingStore::~BindingStore() {
+    // Pool memory goes back with the allocator; heap blocks are all on the list.
+    while (heapBlocks_) {
+        HeapHeader* next = heapBlocks_->next;
+        std::free(heapBlocks_);
+        heapBlocks_ = next;
+    }
+}
+
+void BindingStore::Link(HeapHeader* header) noexcept {
+    header->previous = nullptr;
+    header->next = heapBlocks_;
+    if (heapBlocks_) heapBlocks_->previous = header;
+    heapBlocks_ = header;
+}
+
+void BindingStore::Unlink(HeapHeader* header) noexcept {
+    if (header->previous) {
+        header->previous->next = header->next;
+    } else {
+        heapBlocks_ = header->next;
+    }
+    if (header->next) header->next->previous = header->previous;
+}
+
+void* BindingStore::HeapAllocate(size_t bytes) noexcept {
+    if (bytes > SIZE_MAX - sizeof(HeapHeader)) return nullptr;
+    auto* header = static_cast<HeapHeader*>(std::malloc(sizeof(HeapHeader) + bytes));
+    if (!header) return nullptr;
+    Link(header);
+    ++heapAllocations_;
+    ++heapBlocksInUse_;
+    return header + 1;
+}
+
+void BindingStore::HeapFree(void* pointer) noexcept {
+    HeapHeader* header = static_cast<HeapHeader*>(pointer) - 1;
+    Unlink(header);
+    std::free(header);
+    --heapBlocksInUse_;
+}
+
+void* BindingStore::HeapReallocate(void* pointer, size_t bytes) noexcept {
+    if (bytes > SIZE_MAX - sizeof(HeapHeader)) return nullptr;
+    HeapHeader* header = static_cast<HeapHeader*>(pointer) - 1;
+    Unlink(header);
+    auto* moved = static_cast<HeapHeader*>(std::realloc(header, sizeof(HeapHeader) + bytes));
+    if (!moved) {
+        Link(header);
+        return nullptr;
+    }
+    Link(moved);
+    ++heapAllocations_;
+    return moved + 1;
+}
+
+uint32_t BindingStore::Hash(std::string_view text) noexcept {
+    uint32_t hash = 0x811C9DC5u;
+    for (char c : text) {
+        hash ^= static_cast<uint8_t>(c);
+        hash *= 16777619u;
+    }
+    return hash;
+}
+
+size_t BindingStore::RecordBytes(size_t length) noexcept {
+    return sizeof(StringRecord) + length + 1;
+}
+
+const StringRecord* BindingStore::Intern(std::string_view text) noexcept {
+    return Intern(text, Hash(text));
+}
+
+const StringRecord* BindingStore::Intern(std::string_view text, uint32_t hash) noexcept {
+    if (text.empty()) return EmptyString();
+    if (uint64_t{text.size()} > UINT32_MAX) return nullptr;  // lengths are 32-bit
+    if (!buckets_) {
+        void* memory = Allocate(kInitialBuckets * sizeof(StringRecord*), alignof(StringRecord*));
+        if (!memory) return nullptr;
+        buckets_ = static_cast<StringRecord**>(memory);
+        bucketCount_ = kInitialBuckets;
+        for (size_t index = 0; index < bucketCount_; ++index) buckets_[index] = nullptr;
+    }
+    StringRecord*& bucket = buckets_[hash & (bucketCount_ - 1)];
+    for (StringRecord* record = bucket; record; record = record->next) {
+        if (record->hash == hash && record->length == text.size() &&
+            SameBytes(record->Data(), text.data(), text.size())) {
+            ++record->refCount;
+            return record;
+        }
+    }
+    void* memory = Allocate(RecordBytes(text.size()), alignof(StringRecord));
+    if (!memory) return nullptr;
+    StringRecord* record = static_cast<StringRecord*>(memory);
+    record->next = bucket;
+    record->hash = hash;
+    record->refCount = 1;
+    record->length = static_cast<uint32_t>(text.size());
+    char* data = reinterpret_cast<char*>(record + 1);
+    std::memcpy(data, text.data(), text.size());
+    data[text.size()] = '\0';
+    bucket = record;
+    if (++internedCount_ > bucketCount_) Grow();
+    return record;
+}
+
+const StringRecord* BindingStore::AddReference(const StringRecord* record) noexcept {
+    if (record && record != EmptyString()) ++const_cast<StringRecord*>(record)->refCount;
+    return record;
+}
+
+void BindingStore::Release(const StringRecord* record) noexcept {
+    if (!record || record == EmptyString()) return;
+    StringRecord* target = const_cast<StringRecord*>(record);
+    if (--target->refCount != 0) return;
+    StringRecord** link = &buckets_[target->hash & (bucketCount_ - 1)];
+    while (*link && *link != target) link = &(*link)->next;
+    if (*link) *link = target->next;
+    --internedCount_;
+    FreeRecord(target);
+}
+
+const StringRecord* BindingStore::Find(std::string_view text) const noexcept {
+    if (text.empty()) return EmptyString();
+    if (!buckets_) return nullptr;
+    const uint32_t hash = Hash(text);
+    for (StringRecord* record = buckets_[hash & (bucketCount_ - 1)]; record;
+         record = record->next) {
+        if (record->hash == hash && record->View() == text) return record;
+    }
+    return nullptr;
+}
+
+void BindingStore::FreeRecord(StringRecord* record) noexcept {
+    Deallocate(record, RecordBytes(record->length), alignof(StringRecord));
+}
+
+void BindingStore::Grow() noexcept {
+    const size_t newCount = bucketCount_ * 2;
+    void* memory = Allocate(newCount * sizeof(StringRecord*), alignof(StringRecord*));
+    if (!memory) return;  // keep working with longer chains
+    StringRecord** newBuckets = static_cast<StringRecord**>(memory);
+    for (size_t index = 0; index < newCount; ++index) newBuckets[index] = nullptr;
+    for (size_t index = 0; index < bucketCount_; ++index) {
+        StringRecord* record = buckets_[index];
+        while (record) {
+            StringRecord* next = record->next;
+            StringRecord*& bucket = newBuckets[record->hash & (newCount - 1)];
+            record->next = bucket;
+            bucket = record;
+            record = next;
+        }
+    }
+    Deallocate(buckets_, bucketCount_ * sizeof(StringRecord*), alignof(StringRecord*));
+    buckets_ = newBuckets;
+    bucketCount_ = newCount;
+}
+
+void* BindingStore::Reallocate(void* pointer, size_t oldBytes, size_t newBytes,
+                               size_t alignment) noexcept {
+    if (!pointer) return Allocate(newBytes, alignment);
+    const bool oldPool = FromPool(oldBytes, alignment);
+    const bool newPool = FromPool(newBytes, alignment);
+    if (!oldPool && !newPool) {
+        return HeapReallocate(pointer, newBytes);
+    }
+    if (oldPool && newPool &&
+        SmallObjectAllocator::SlotSize(PoolBytes(oldBytes, alignment)) ==
+            SmallObjectAllocator::SlotSize(PoolBytes(newBytes, alignment))) {
+        return pointer;
+    }
+    void* memory = Allocate(newBytes, alignment);
+    if (!memory) return nullptr;
+    std::memcpy(memory, pointer, oldBytes < newBytes ? oldBytes : newBytes);
+    Deallocate(pointer, oldBytes, alignment);
+    return memory;
+}
+
+BindingStore::Statistics BindingStore::GetStatistics() const noexcept {
+    Statistics statistics;
+    statistics.internedStrings = internedCount_;
+    statistics.bucketCount = bucketCount_;
+    statistics.heapAllocations = heapAllocations_;
+    statistics.heapBlocksInUse = heapBlocksInUse_;
+    statistics.pool = allocator_.GetStatistics();
+    return statistics;
+}
+
+}  // namespace Vane
