@@ -125,7 +125,10 @@ TEST(BindingAllocationTest, BuildingATreeTakesNoHeapBlockPerRecord) {
 TEST(BindingAllocationTest, CopyingAndConvertingTakeNoHeapBlockPerRecord) {
     // Let the page reserve's bookkeeping reach a peak above what this test holds at once, so
     // that only the values' own allocations are counted below (CTest runs each test alone).
-    { BindingProperty warmUp; BuildRecords(warmUp, 20000); }
+    {
+        BindingProperty warmUp;
+        BuildRecords(warmUp, 20000);
+    }
     BindingProperty source;
     BuildRecords(source, 5000);
 
