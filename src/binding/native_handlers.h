@@ -1,0 +1,213 @@
+// The conversion of every native C++ type (native_traits.h) to and from BindingProperty, and
+// the static handler object of each type that field records point at. Everything is derived
+// from the type: no conversion is written by hand per record.
+#ifndef PYX_BINDING_NATIVE_HANDLERS_H_
+#define PYX_BINDING_NATIVE_HANDLERS_H_
+
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "binding/native_conversion.h"
+#include "binding/native_traits.h"
+#include "binding/type_descriptor.h"
+
+namespace Vane {
+
+template <class T>
+void ConvertFromBinding(ConversionStatus& status, T& out, const BindingProperty& source,
+                        std::string_view name, const TypeDescriptor* descriptor,
+                        const TypeRegistry& registry) noexcept;
+
+namespace native_handlers_detail {
+
+// Clears `out`, then fills it with the input collection's elements; empty elements stay
+// default.
+template <class V>
+void VectorFromBinding(ConversionStatus& status, V& out, const BindingProperty& source,
+                       std::string_view name, const TypeDescriptor* descriptor,
+                       const TypeRegistry& registry) noexcept {
+    using E = VectorElementOf<V>;
+    if (!status.Ok()) return;
+    out.clear();
+    if (!CheckCollectionInput(status, source, name)) return;
+    const std::span<const BindingProperty> elements = source.Elements();
+    try {
+        out.resize(elements.size());
+    } catch (const std::exception&) {
+        FailInputOutOfMemory(status, name);
+        return;
+    }
+    for (size_t index = 0; index < elements.size(); ++index) {
+        if (elements[index].IsEmpty()) continue;
+        if constexpr (std::is_same_v<E, bool>) {
+            // std::vector<bool> has no addressable elements.
+            bool element = false;
+            if (BoolFromBinding(status, element, elements[index], name)) out[index] = element;
+        } else {
+            ConvertFromBinding<E>(status, out[index], elements[index], name, descriptor, registry);
+        }
+        if (!status.Ok()) return;
+    }
+}
+
+// Clears `out`, then inserts one entry per non-empty member of the input structure.
+template <class M>
+void MapFromBinding(ConversionStatus& status, M& out, const BindingProperty& source,
+                    std::string_view name, const TypeDescriptor* descriptor,
+                    const TypeRegistry& registry) noexcept {
+    using E = MapElementOf<M>;
+    if (!status.Ok()) return;
+    out.clear();
+    if (!CheckMapInput(status, source, name)) return;
+    try {
+        if constexpr (requires { out.reserve(size_t{}); }) out.reserve(source.Size());
+        for (const auto [key, value] : source.Members()) {
+            if (value.IsEmpty()) continue;
+            E& slot = out.try_emplace(std::string(key)).first->second;
+            ConvertFromBinding<E>(status, slot, value, name, descriptor, registry);
+            if (!status.Ok()) return;
+        }
+    } catch (const std::exception&) {
+        FailInputOutOfMemory(status, name);
+    }
+}
+
+}  // namespace native_handlers_detail
+
+// Writes `out` (of native type T) from `source`, reporting failure through `status`.
+// `descriptor` is that of DescribedPartOf<T> (null for other types); `name` names the value in
+// messages (vector elements and map values use it too).
+template <class T>
+void ConvertFromBinding(ConversionStatus& status, T& out, const BindingProperty& source,
+                        std::string_view name, const TypeDescriptor* descriptor,
+                        const TypeRegistry& registry) noexcept {
+    static_assert(NativeType<T>, "T has no native form (see native_traits.h)");
+    constexpr NativeKind kind = NativeKindOf<T>();
+    if constexpr (kind == NativeKind::kBool) {
+        BoolFromBinding(status, out, source, name);
+    } else if constexpr (kind == NativeKind::kInt8 || kind == NativeKind::kInt16 ||
+                         kind == NativeKind::kInt32 || kind == NativeKind::kInt64) {
+        int64_t value = 0;
+        if (SignedFromBinding(status, value, source, name, std::numeric_limits<T>::min(),
+                              std::numeric_limits<T>::max(), NativeKindName(kind))) {
+            out = static_cast<T>(value);
+        }
+    } else if constexpr (kind == NativeKind::kUint8 || kind == NativeKind::kUint16 ||
+                         kind == NativeKind::kUint32 || kind == NativeKind::kUint64) {
+        uint64_t value = 0;
+        if (UnsignedFromBinding(status, value, source, name, std::numeric_limits<T>::max(),
+                                NativeKindName(kind))) {
+            out = static_cast<T>(value);
+        }
+    } else if constexpr (kind == NativeKind::kFloat || kind == NativeKind::kDouble) {
+        double value = 0.0;
+        if (FloatingFromBinding(status, value, source, name, std::numeric_limits<T>::max(),
+                                NativeKindName(kind))) {
+            out = static_cast<T>(value);
+        }
+    } else if constexpr (kind == NativeKind::kString) {
+        StringFromBinding(status, out, source, name, registry);
+    } else if constexpr (kind == NativeKind::kObject) {
+        ObjectFromBinding(status, out, source, name);
+    } else if constexpr (kind == NativeKind::kBlob) {
+        BlobFromBinding(status, out.bytes, source, name);
+    } else if constexpr (kind == NativeKind::kEnum) {
+        int32_t value = 0;
+        if (EnumFromBinding(status, value, source, name, descriptor)) out = static_cast<T>(value);
+    } else if constexpr (kind == NativeKind::kStruct) {
+        StructFromBinding(status, &out, source, name, descriptor, registry);
+    } else if constexpr (kind == NativeKind::kVector) {
+        native_handlers_detail::VectorFromBinding(status, out, source, name, descriptor, registry);
+    } else if constexpr (kind == NativeKind::kMap) {
+        native_handlers_detail::MapFromBinding(status, out, source, name, descriptor, registry);
+    }
+}
+
+// Builds the value of `value` (of native type T) in `out`, which lies inside status.Value()
+// or is that value; on failure status.Value() holds {"error": message} instead.
+template <class T>
+void ConvertToBinding(ConversionStatus& status, BindingProperty& out, const T& value,
+                      const TypeDescriptor* descriptor, const TypeRegistry& registry) noexcept {
+    static_assert(NativeType<T>, "T has no native form (see native_traits.h)");
+    constexpr NativeKind kind = NativeKindOf<T>();
+    if (!status.Ok()) return;
+    if constexpr (kind == NativeKind::kBool) {
+        out.SetBool(value);
+    } else if constexpr (kind == NativeKind::kInt8 || kind == NativeKind::kInt16 ||
+                         kind == NativeKind::kInt32 || kind == NativeKind::kInt64) {
+        out.SetSigned(static_cast<int64_t>(value));
+    } else if constexpr (kind == NativeKind::kUint8 || kind == NativeKind::kUint16 ||
+                         kind == NativeKind::kUint32 || kind == NativeKind::kUint64) {
+        out.SetUnsigned(static_cast<uint64_t>(value));
+    } else if constexpr (kind == NativeKind::kFloat || kind == NativeKind::kDouble) {
+        out.SetFloat(static_cast<double>(value));
+    } else if constexpr (kind == NativeKind::kString) {
+        StringToBinding(status, out, value);
+    } else if constexpr (kind == NativeKind::kObject) {
+        ObjectToBinding(status, out, value);
+    } else if constexpr (kind == NativeKind::kBlob) {
+        BlobToBinding(status, out, value.bytes);
+    } else if constexpr (kind == NativeKind::kEnum) {
+        EnumToBinding(status, out, static_cast<int32_t>(value),
+                      descriptor ? descriptor->typeId : NativeTypeInfo<T>().id);
+    } else if constexpr (kind == NativeKind::kStruct) {
+        StructToBinding(status, out, &value, descriptor, registry);
+    } else if constexpr (kind == NativeKind::kVector) {
+        using E = VectorElementOf<T>;
+        if (!BeginCollectionOutput(status, out, value.size())) return;
+        for (const E& element : value) {
+            BindingProperty* item = AppendOutputElement(status, out);
+            if (!item) return;
+            ConvertToBinding<E>(status, *item, element, descriptor, registry);
+            if (!status.Ok()) return;
+        }
+    } else if constexpr (kind == NativeKind::kMap) {
+        using E = MapElementOf<T>;
+        if (!BeginStructureOutput(status, out)) return;
+        for (const auto& [key, element] : value) {
+            BindingProperty* member = OutputMember(status, out, key);
+            if (!member) return;
+            ConvertToBinding<E>(status, *member, element, descriptor, registry);
+            if (!status.Ok()) return;
+        }
+    }
+}
+
+// The handler of native type T: converts the T at the field's address.
+template <class T>
+class NativeHandler final : public TypeHandler {
+  public:
+    constexpr NativeHandler() noexcept = default;
+
+    void FromBinding(ConversionStatus& status, void* destination, const BindingProperty& source,
+                     std::string_view name, const TypeDescriptor* descriptor,
+                     const TypeRegistry& registry) const noexcept override {
+        ConvertFromBinding<T>(status, *static_cast<T*>(destination), source, name, descriptor,
+                              registry);
+    }
+
+    void ToBinding(ConversionStatus& status, BindingProperty& out, const void* source,
+                   const TypeDescriptor* descriptor,
+                   const TypeRegistry& registry) const noexcept override {
+        ConvertToBinding<T>(status, out, *static_cast<const T*>(source), descriptor, registry);
+    }
+};
+
+template <class T>
+inline constexpr NativeHandler<T> kNativeHandler{};
+
+// The static handler object of native type T.
+template <class T>
+constexpr const TypeHandler& HandlerOf() noexcept {
+    static_assert(NativeType<T>, "T has no native form (see native_traits.h)");
+    return kNativeHandler<std::remove_cv_t<T>>;
+}
+
+}  // namespace Vane
+
+#endif  // PYX_BINDING_NATIVE_HANDLERS_H_

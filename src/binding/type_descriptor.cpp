@@ -1,0 +1,26 @@
+#include "binding/type_descriptor.h"
+
+#include <algorithm>
+
+namespace Vane {
+
+const EnumeratorRecord* TypeDescriptor::FindEnumerator(std::string_view name) const noexcept {
+    auto found = enumerators.find(name);
+    return found == enumerators.end() ? nullptr : &found->second;
+}
+
+const EnumeratorRecord* TypeDescriptor::FindEnumerator(int32_t value) const noexcept {
+    auto found = std::lower_bound(
+        enumeratorsByValue.begin(), enumeratorsByValue.end(), value,
+        [](const EnumeratorRecord* record, int32_t wanted) { return record->value < wanted; });
+    return found != enumeratorsByValue.end() && (*found)->value == value ? *found : nullptr;
+}
+
+const FieldRecord* TypeDescriptor::FindField(std::string_view name) const noexcept {
+    for (const FieldRecord& field : fields) {
+        if (field.name == name) return &field;
+    }
+    return nullptr;
+}
+
+}  // namespace Vane
