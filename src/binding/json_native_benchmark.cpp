@@ -1,0 +1,80 @@
+// JSON text <-> native records through the type registry, on the generated missions answer.
+// References in the same binary: BM_JsonReadRapidJsonDocument, BM_JsonReadNlohmann and
+// BM_JsonWriteRapidJsonDocument (json_benchmark.cpp) run on the same text.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+
+#include "binding/json_reader.h"
+#include "binding/json_writer.h"
+#include "binding/missions_document_test_support.h"
+#include "binding/missions_records_test_support.h"
+
+namespace Vane {
+namespace {
+
+using missions_records::Answer;
+
+TypeRegistry& Registry() {
+    static TypeRegistry* registry = [] {
+        auto* r = new TypeRegistry();
+        RegisterType<Answer>(*r);
+        return r;
+    }();
+    return *registry;
+}
+
+const std::string& Text(int missions) {
+    static std::map<int, std::string> texts;
+    auto [entry, added] = texts.try_emplace(missions);
+    if (added) entry->second = missions_document::MissionsDocument(missions);
+    return entry->second;
+}
+
+const Answer& Native(int missions) {
+    static std::map<int, Answer> answers;
+    auto [entry, added] = answers.try_emplace(missions);
+    if (added) {
+        ConversionStatus status;
+        FromBinding(Registry(), ParseJson(Text(missions)).Value(), entry->second, status);
+    }
+    return entry->second;
+}
+
+void BM_JsonToNative(benchmark::State& state) {
+    const std::string& text = Text(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        Answer answer;
+        ConversionStatus parsed = ParseJson(text);
+        ConversionStatus status;
+        FromBinding(Registry(), parsed.Value(), answer, status);
+        if (!parsed.Ok() || !status.Ok()) state.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(answer.missions.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
+void BM_NativeToJson(benchmark::State& state) {
+    const Answer& answer = Native(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        ConversionStatus value = ToBinding(Registry(), answer);
+        std::string text = WriteJson(value.Value(), &Registry());
+        benchmark::DoNotOptimize(text.data());
+    }
+}
+
+void BM_NativeToValue(benchmark::State& state) {
+    const Answer& answer = Native(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        ConversionStatus value = ToBinding(Registry(), answer);
+        benchmark::DoNotOptimize(value.Value().Size());
+    }
+}
+
+BENCHMARK(BM_JsonToNative)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NativeToJson)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NativeToValue)->Arg(300)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace Vane
