@@ -1,4 +1,6 @@
 // JSON text <-> native records through the type registry, on the generated missions answer.
+// BM_NativeToJson goes through a value, BM_NativeToJsonDirect walks the records straight into
+// the writer.
 // References in the same binary: BM_JsonReadRapidJsonDocument, BM_JsonReadNlohmann and
 // BM_JsonWriteRapidJsonDocument (json_benchmark.cpp) run on the same text.
 #include <benchmark/benchmark.h>
@@ -10,6 +12,7 @@
 #include "binding/json_writer.h"
 #include "binding/missions_document_test_support.h"
 #include "binding/missions_records_test_support.h"
+#include "binding/native_json.h"
 
 namespace Vane {
 namespace {
@@ -64,6 +67,21 @@ void BM_NativeToJson(benchmark::State& state) {
     }
 }
 
+// The direct path: the record walked straight into the JSON writer, no value built.
+void BM_NativeToJsonDirect(benchmark::State& state) {
+    const Answer& answer = Native(static_cast<int>(state.range(0)));
+    const std::string expected = WriteJson(ToBinding(Registry(), answer).Value(), &Registry());
+    if (WriteJson(Registry(), answer) != expected) {
+        state.SkipWithError("the direct path wrote another text");
+        return;
+    }
+    for (auto _ : state) {
+        std::string text = WriteJson(Registry(), answer);
+        benchmark::DoNotOptimize(text.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected.size()));
+}
+
 void BM_NativeToValue(benchmark::State& state) {
     const Answer& answer = Native(static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -74,6 +92,7 @@ void BM_NativeToValue(benchmark::State& state) {
 
 BENCHMARK(BM_JsonToNative)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NativeToJson)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NativeToJsonDirect)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NativeToValue)->Arg(300)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

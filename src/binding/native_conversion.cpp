@@ -499,7 +499,7 @@ void StructToBinding(ConversionStatus& status, BindingProperty& out, const void*
                      const TypeDescriptor* descriptor, const TypeRegistry& registry) noexcept {
     if (!status.Ok()) return;
     if (!descriptor) {
-        status.Fail(kUnregisteredNative);
+        FailUnregisteredNative(status);
         return;
     }
     if (!BeginStructureOutput(status, out)) return;
@@ -587,10 +587,7 @@ void FailInputOutOfMemory(ConversionStatus& status, std::string_view name) noexc
 bool BeginCollectionOutput(ConversionStatus& status, BindingProperty& out, size_t count) noexcept {
     if (!status.Ok()) return false;
     out.Clear();
-    if (count > kMaxCollectionSize) {
-        Fail(status, kOutputTooManyItems, count, kMaxCollectionSize);
-        return false;
-    }
+    if (!CheckOutputCount(status, count)) return false;
     if (!out.MakeCollection() || !out.Reserve(count)) {
         FailOutputOutOfMemory(status);
         return false;
@@ -623,6 +620,17 @@ BindingProperty* OutputMember(ConversionStatus& status, BindingProperty& out,
 
 void FailOutputOutOfMemory(ConversionStatus& status) noexcept {
     status.Fail(kOutputOutOfMemory);
+}
+
+void FailUnregisteredNative(ConversionStatus& status) noexcept {
+    status.Fail(kUnregisteredNative);
+}
+
+bool CheckOutputCount(ConversionStatus& status, size_t count) noexcept {
+    if (!status.Ok()) return false;
+    if (count <= kMaxCollectionSize) return true;
+    Fail(status, kOutputTooManyItems, count, kMaxCollectionSize);
+    return false;
 }
 
 }  // namespace Vane

@@ -117,6 +117,11 @@ BindingProperty* OutputMember(ConversionStatus& status, BindingProperty& out,
                               std::string_view name) noexcept;
 // Fails with "Couldn't convert native value because memory ran out.".
 void FailOutputOutOfMemory(ConversionStatus& status) noexcept;
+// Fails as StructToBinding does for a record without a descriptor.
+void FailUnregisteredNative(ConversionStatus& status) noexcept;
+// Whether a collection of `count` elements may be output; fails as BeginCollectionOutput does
+// when it may not.
+bool CheckOutputCount(ConversionStatus& status, size_t count) noexcept;
 
 }  // namespace Vane
 

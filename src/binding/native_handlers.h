@@ -1,19 +1,25 @@
-// The conversion of every native C++ type (native_traits.h) to and from BindingProperty, and
-// the static handler object of each type that field records point at. Everything is derived
-// from the type: no conversion is written by hand per record.
+// The conversion of every native C++ type (native_traits.h) to and from BindingProperty, its
+// walk straight into a BindingWriter, and the static handler object of each type that field
+// records point at. Everything is derived from the type: no conversion is written by hand per
+// record.
 #ifndef PYX_BINDING_NATIVE_HANDLERS_H_
 #define PYX_BINDING_NATIVE_HANDLERS_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
+#include "binding/binding_writer.h"
 #include "binding/native_conversion.h"
 #include "binding/native_traits.h"
+#include "binding/native_walk.h"
 #include "binding/type_descriptor.h"
 
 namespace Vane {
@@ -22,6 +28,9 @@ template <class T>
 void ConvertFromBinding(ConversionStatus& status, T& out, const BindingProperty& source,
                         std::string_view name, const TypeDescriptor* descriptor,
                         const TypeRegistry& registry) noexcept;
+template <class T>
+void WalkNativeValue(ConversionStatus& status, const T& value, const TypeDescriptor* descriptor,
+                     const TypeRegistry& registry, BindingWriter& writer) noexcept;
 
 namespace native_handlers_detail {
 
@@ -75,6 +84,57 @@ void MapFromBinding(ConversionStatus& status, M& out, const BindingProperty& sou
     } catch (const std::exception&) {
         FailInputOutOfMemory(status, name);
     }
+}
+
+// Whether iterating over the map M visits its keys in byte-wise order, the order of structure
+// members: std::map compares std::string keys as unsigned bytes, shorter first on a common
+// prefix, unless it was given a comparator of its own.
+template <class M>
+constexpr bool KeysInNameOrder() {
+    if constexpr (requires { typename M::key_compare; }) {
+        using Compare = typename M::key_compare;
+        return std::is_same_v<Compare, std::less<std::string>> ||
+               std::is_same_v<Compare, std::less<>>;
+    } else {
+        return false;
+    }
+}
+
+// Walks the map `value` as a structure: one member per entry, in ascending key order.
+template <class M>
+void WalkMap(ConversionStatus& status, const M& value, const TypeDescriptor* descriptor,
+             const TypeRegistry& registry, BindingWriter& writer) noexcept {
+    using E = MapElementOf<M>;
+    auto walkEntry = [&](const std::string& key, const E& element) {
+        writer.MemberName(key);
+        WalkNativeValue<E>(status, element, descriptor, registry, writer);
+        if (!status.Ok()) return false;
+        writer.EndMember();
+        return true;
+    };
+    if constexpr (KeysInNameOrder<M>()) {
+        writer.BeginStructure(value.size());
+        for (const auto& [key, element] : value) {
+            if (!walkEntry(key, element)) return;
+        }
+    } else {
+        std::vector<const typename M::value_type*> entries;
+        try {
+            entries.reserve(value.size());
+            for (const auto& entry : value) entries.push_back(&entry);
+        } catch (const std::exception&) {
+            FailOutputOutOfMemory(status);
+            return;
+        }
+        std::sort(entries.begin(), entries.end(), [](const auto* left, const auto* right) {
+            return CompareNames(left->first, right->first) < 0;
+        });
+        writer.BeginStructure(entries.size());
+        for (const auto* entry : entries) {
+            if (!walkEntry(entry->first, entry->second)) return;
+        }
+    }
+    writer.EndStructure();
 }
 
 }  // namespace native_handlers_detail
@@ -178,6 +238,79 @@ void ConvertToBinding(ConversionStatus& status, BindingProperty& out, const T& v
     }
 }
 
+// Walks `value` (of native type T) into `writer`, calling the slots exactly as Walk() would for
+// the value ConvertToBinding builds from it, and failing `status` where that conversion fails,
+// with its message (the writer has then received an incomplete stream).
+template <class T>
+void WalkNativeValue(ConversionStatus& status, const T& value, const TypeDescriptor* descriptor,
+                     const TypeRegistry& registry, BindingWriter& writer) noexcept {
+    static_assert(NativeType<T>, "T has no native form (see native_traits.h)");
+    constexpr NativeKind kind = NativeKindOf<T>();
+    if (!status.Ok()) return;
+    if constexpr (kind == NativeKind::kBool) {
+        writer.WriteBool(value);
+    } else if constexpr (kind == NativeKind::kInt8 || kind == NativeKind::kInt16 ||
+                         kind == NativeKind::kInt32 || kind == NativeKind::kInt64) {
+        writer.WriteSigned(static_cast<int64_t>(value));
+    } else if constexpr (kind == NativeKind::kUint8 || kind == NativeKind::kUint16 ||
+                         kind == NativeKind::kUint32 || kind == NativeKind::kUint64) {
+        writer.WriteUnsigned(static_cast<uint64_t>(value));
+    } else if constexpr (kind == NativeKind::kFloat || kind == NativeKind::kDouble) {
+        writer.WriteFloat(static_cast<double>(value));
+    } else if constexpr (kind == NativeKind::kString) {
+        writer.WriteString(value);
+    } else if constexpr (kind == NativeKind::kObject) {
+        Walk(value, writer);
+    } else if constexpr (kind == NativeKind::kBlob) {
+        writer.WriteBlob(value.bytes);
+    } else if constexpr (kind == NativeKind::kEnum) {
+        writer.WriteEnum(EnumRecord{static_cast<int32_t>(value),
+                                    descriptor ? descriptor->typeId : NativeTypeInfo<T>().id});
+    } else if constexpr (kind == NativeKind::kStruct) {
+        WalkStruct(status, &value, descriptor, registry, writer);
+    } else if constexpr (kind == NativeKind::kVector) {
+        using E = VectorElementOf<T>;
+        if (!CheckOutputCount(status, value.size())) return;
+        writer.BeginCollection(value.size());
+        for (const E& element : value) {
+            writer.BeginElement();
+            WalkNativeValue<E>(status, element, descriptor, registry, writer);
+            if (!status.Ok()) return;
+            writer.EndElement();
+        }
+        writer.EndCollection();
+    } else if constexpr (kind == NativeKind::kMap) {
+        native_handlers_detail::WalkMap(status, value, descriptor, registry, writer);
+    }
+}
+
+// Whether ConvertToBinding would succeed on `value` (of native type T) and build a value
+// IsEmptyForOutput calls empty.
+template <class T>
+bool NativeEmptyForOutput(const T& value, const TypeDescriptor* descriptor,
+                          const TypeRegistry& registry) noexcept {
+    static_assert(NativeType<T>, "T has no native form (see native_traits.h)");
+    constexpr NativeKind kind = NativeKindOf<T>();
+    if constexpr (kind == NativeKind::kBool) {
+        return !value;
+    } else if constexpr (kind == NativeKind::kFloat || kind == NativeKind::kDouble) {
+        return static_cast<double>(value) == 0.0;
+    } else if constexpr (kind == NativeKind::kString || kind == NativeKind::kVector ||
+                         kind == NativeKind::kMap) {
+        return value.empty();
+    } else if constexpr (kind == NativeKind::kObject) {
+        return IsEmptyForOutput(value);
+    } else if constexpr (kind == NativeKind::kBlob) {
+        return value.bytes.empty();
+    } else if constexpr (kind == NativeKind::kEnum) {
+        return static_cast<int32_t>(value) == 0;
+    } else if constexpr (kind == NativeKind::kStruct) {
+        return StructEmptyForOutput(&value, descriptor, registry);
+    } else {
+        return value == 0;  // integers
+    }
+}
+
 // The handler of native type T: converts the T at the field's address.
 template <class T>
 class NativeHandler final : public TypeHandler {
@@ -195,6 +328,16 @@ class NativeHandler final : public TypeHandler {
                    const TypeDescriptor* descriptor,
                    const TypeRegistry& registry) const noexcept override {
         ConvertToBinding<T>(status, out, *static_cast<const T*>(source), descriptor, registry);
+    }
+
+    void Walk(ConversionStatus& status, const void* source, const TypeDescriptor* descriptor,
+              const TypeRegistry& registry, BindingWriter& writer) const noexcept override {
+        WalkNativeValue<T>(status, *static_cast<const T*>(source), descriptor, registry, writer);
+    }
+
+    bool EmptyForOutput(const void* source, const TypeDescriptor* descriptor,
+                        const TypeRegistry& registry) const noexcept override {
+        return NativeEmptyForOutput<T>(*static_cast<const T*>(source), descriptor, registry);
     }
 };
 

@@ -13,6 +13,7 @@
 //     };
 //     RegisterType<MissionProgress>(registry);           // nested records and enums too
 //     ConversionStatus out = ToBinding(registry, progress);
+//     WalkNative(registry, progress, writer);             // the same value, never built
 //     FromBinding(registry, value, progress, status);
 //     MaybeType<Failure, MissionProgress> read = ConvertTo<MissionProgress>(registry, value);
 //
@@ -247,6 +248,26 @@ template <class T>
 ConversionStatus ToBinding(const TypeRegistry& registry, const T& value) noexcept {
     ConversionStatus status;
     ToBinding(registry, value, status);
+    return status;
+}
+
+// Walks `value` into `writer`, calling the slots exactly as Walk() would for the value
+// ToBinding(registry, value) builds, without building it; does nothing when `status` has
+// already failed. On failure `status.Value()` is ToBinding's {"error": message} and the writer
+// has received an incomplete stream, which the caller discards (and may walk the error value
+// instead).
+template <class T>
+void WalkNative(const TypeRegistry& registry, const T& value, BindingWriter& writer,
+                ConversionStatus& status) noexcept {
+    WalkNativeValue<T>(status, value, DescriptorOf<T>(registry), registry, writer);
+}
+
+// As above, with a status of its own: ok with an empty value, or {"error": message}.
+template <class T>
+ConversionStatus WalkNative(const TypeRegistry& registry, const T& value,
+                            BindingWriter& writer) noexcept {
+    ConversionStatus status;
+    WalkNative(registry, value, writer, status);
     return status;
 }
 

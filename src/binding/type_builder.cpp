@@ -93,7 +93,13 @@ bool AddField(TypeBuilder& builder, const FieldDefinition& definition) noexcept 
                 return CompareNames(descriptor.fields[inserted].name,
                                     descriptor.fields[present].name) < 0;
             });
-        order.insert(position, index);
+        position = order.insert(position, index);
+        // The field before it of the same name, if any, no longer reaches the output.
+        if (position != order.begin() &&
+            descriptor.fields[*(position - 1)].name == descriptor.fields[index].name) {
+            ++descriptor.shadowedFields;
+        }
+        if (definition.flags & kFieldOmitEmpty) ++descriptor.omitEmptyFields;
         return true;
     } catch (const std::exception&) {
         builder.failed_ = true;

@@ -2,7 +2,30 @@
 
 #include <algorithm>
 
+#include "binding/binding_writer.h"
+#include "binding/native_conversion.h"
+
 namespace Vane {
+
+void TypeHandler::Walk(ConversionStatus& status, const void* source,
+                       const TypeDescriptor* descriptor, const TypeRegistry& registry,
+                       BindingWriter& writer) const noexcept {
+    if (!status.Ok()) return;
+    ConversionStatus converted;
+    ToBinding(converted, converted.Value(), source, descriptor, registry);
+    if (!converted.Ok()) {
+        status.Fail(converted.Error());
+        return;
+    }
+    Vane::Walk(converted.Value(), writer);
+}
+
+bool TypeHandler::EmptyForOutput(const void* source, const TypeDescriptor* descriptor,
+                                 const TypeRegistry& registry) const noexcept {
+    ConversionStatus converted;
+    ToBinding(converted, converted.Value(), source, descriptor, registry);
+    return converted.Ok() && IsEmptyForOutput(converted.Value());
+}
 
 const EnumeratorRecord* TypeDescriptor::FindEnumerator(std::string_view name) const noexcept {
     auto found = enumerators.find(name);

@@ -16,6 +16,7 @@
 
 namespace Vane {
 
+class BindingWriter;
 class TypeRegistry;
 struct TypeDescriptor;
 
@@ -37,9 +38,9 @@ struct TypeIdentifier {
 };
 
 // Converts native values of one kind (one stateless object per kind, and per element or record
-// type for vectors, maps and enums). Both operations return at once when `status` has already
+// type for vectors, maps and enums). The operations return at once when `status` has already
 // failed, and report their own failure by failing `status` with the message (the first
-// failure wins). Neither throws.
+// failure wins). None throws.
 //
 // After a failure `status.Value()` holds only {"error": message}: when `out` lay inside it, it
 // no longer exists, so a caller checks `status.Ok()` before touching `out` again.
@@ -57,6 +58,21 @@ class TypeHandler {
     virtual void ToBinding(ConversionStatus& status, BindingProperty& out, const void* source,
                            const TypeDescriptor* descriptor,
                            const TypeRegistry& registry) const noexcept = 0;
+
+    // Walks the native value at `source` into `writer`, calling the slots exactly as Walk()
+    // would for the value ToBinding builds, without building it. On failure `status` fails
+    // with ToBinding's message and the writer has received an incomplete stream, which the
+    // caller discards. The default converts with ToBinding and walks the result, so a handler
+    // written against the two operations above still walks correctly.
+    virtual void Walk(ConversionStatus& status, const void* source,
+                      const TypeDescriptor* descriptor, const TypeRegistry& registry,
+                      BindingWriter& writer) const noexcept;
+
+    // Whether ToBinding would succeed and build a value IsEmptyForOutput (native_conversion.h)
+    // calls empty: what decides that an omit-empty field is left out. The default converts
+    // with ToBinding and tests the result.
+    virtual bool EmptyForOutput(const void* source, const TypeDescriptor* descriptor,
+                                const TypeRegistry& registry) const noexcept;
 
   protected:
     ~TypeHandler() = default;
@@ -101,6 +117,11 @@ struct TypeDescriptor {
     // Indexes into `fields`, ordered by name byte-wise as structure members are, so that a
     // structure and a record can be matched in one ordered walk.
     std::vector<uint32_t> fieldsByName;
+    // Fields that an output structure never shows because a later-registered field of the same
+    // name replaces their member, and fields flagged kFieldOmitEmpty. While both are 0 a record
+    // is written as one member per field, in `fieldsByName` order.
+    uint32_t shadowedFields = 0;
+    uint32_t omitEmptyFields = 0;
     std::map<std::string, EnumeratorRecord, std::less<>> enumerators;
     // The enumerators ordered by value, then name; kept in step with `enumerators`.
     std::vector<const EnumeratorRecord*> enumeratorsByValue;

@@ -1,8 +1,9 @@
 // Feeds arbitrary value trees to the record conversions. The bytes are read as a small program
 // that builds a BindingProperty of any kind (enums, blobs, NaN and out-of-range numbers, texts
 // of every shape), so every acceptance rule is reached. Aborts when reading such a value fails
-// without a message, or when a record read successfully doesn't survive native -> value ->
-// native.
+// without a message, when a record read successfully doesn't survive native -> value ->
+// native, or when writing the record as JSON straight from the native record gives another
+// text than writing the value converted from it.
 
 #include <cmath>
 #include <cstddef>
@@ -15,6 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "binding/json_writer.h"
+#include "binding/native_json.h"
 #include "binding/record_description.h"
 
 namespace Vane::fuzz_types {
@@ -268,6 +271,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const ConversionStatus written = ToBinding(*registry, first);
     Check(written.Ok());
+    for (std::string_view newline : {std::string_view(), std::string_view("\r\n")}) {
+        Check(WriteJson(*registry, first, newline) ==
+              WriteJson(written.Value(), registry, newline));
+    }
     MaybeType<Failure, Root> second = ConvertTo<Root>(*registry, written.Value());
     Check(second.HasValue());
     Check(HasNaN(written.Value()) || second.Value() == first);
