@@ -11,11 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_property_test_support.h"
 #include "binding/message_pack_test_support.h"
 #include "binding/nesting_limit.h"
 
 namespace Vane {
 namespace {
+
+using namespace test_values;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -33,54 +36,9 @@ Bytes Text(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
 
-BindingProperty Signed(int64_t value) {
-    BindingProperty property;
-    property.SetSigned(value);
-    return property;
-}
-
-BindingProperty Unsigned(uint64_t value) {
-    BindingProperty property;
-    property.SetUnsigned(value);
-    return property;
-}
-
-BindingProperty Float(double value) {
-    BindingProperty property;
-    property.SetFloat(value);
-    return property;
-}
-
-BindingProperty Bool(bool value) {
-    BindingProperty property;
-    property.SetBool(value);
-    return property;
-}
-
-BindingProperty String(std::string_view text) {
-    BindingProperty property;
-    property.SetString(text);
-    return property;
-}
-
 BindingProperty Blob(const Bytes& bytes) {
     BindingProperty property;
     property.SetBlob(bytes);
-    return property;
-}
-
-BindingProperty Collection(std::initializer_list<BindingProperty> elements) {
-    BindingProperty property;
-    property.MakeCollection();
-    for (const BindingProperty& element : elements) property.AppendElement()->CopyFrom(element);
-    return property;
-}
-
-BindingProperty Structure(
-    std::initializer_list<std::pair<std::string_view, BindingProperty>> members) {
-    BindingProperty property;
-    property.MakeStructure();
-    for (const auto& [name, value] : members) property.MemberForWrite(name)->CopyFrom(value);
     return property;
 }
 

@@ -10,59 +10,13 @@
 #include <string_view>
 #include <utility>
 
+#include "binding/binding_property_test_support.h"
 #include "binding/nesting_limit.h"
 
 namespace Vane {
 namespace {
 
-BindingProperty Empty() {
-    return BindingProperty();
-}
-
-BindingProperty Bool(bool value) {
-    BindingProperty property;
-    property.SetBool(value);
-    return property;
-}
-
-BindingProperty Signed(int64_t value) {
-    BindingProperty property;
-    property.SetSigned(value);
-    return property;
-}
-
-BindingProperty Unsigned(uint64_t value) {
-    BindingProperty property;
-    property.SetUnsigned(value);
-    return property;
-}
-
-BindingProperty Float(double value) {
-    BindingProperty property;
-    property.SetFloat(value);
-    return property;
-}
-
-BindingProperty String(std::string_view text) {
-    BindingProperty property;
-    property.SetString(text);
-    return property;
-}
-
-BindingProperty Collection(std::initializer_list<BindingProperty> elements) {
-    BindingProperty property;
-    property.MakeCollection();
-    for (const BindingProperty& element : elements) property.AppendElement()->CopyFrom(element);
-    return property;
-}
-
-BindingProperty Structure(
-    std::initializer_list<std::pair<std::string_view, BindingProperty>> members) {
-    BindingProperty property;
-    property.MakeStructure();
-    for (const auto& [name, value] : members) property.MemberForWrite(name)->CopyFrom(value);
-    return property;
-}
+using namespace test_values;
 
 // A readable form of a value for failure messages: kind and payload, recursively.
 std::string Describe(const BindingProperty& value) {
