@@ -33,7 +33,7 @@ class PageReserve {
     static constexpr size_t kRegionSize = kPageSize * kPagesPerRegion;
     // Empty regions kept mapped for reuse (4 MiB): enough for the trees of a missions answer
     // (about 30 regions for 300 missions) to be parsed again and again without mapping and
-    // faulting pages in each time. Trim() hands them back (the plugin does so at shutdown).
+    // faulting pages in each time. Trim() hands them all back; the plugin's shutdown calls it.
     static constexpr size_t kCachedRegions = 64;
 
     // The process-wide reserve.
