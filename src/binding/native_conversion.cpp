@@ -130,6 +130,24 @@ bool MatchMembers(const BindingProperty& source, const TypeDescriptor& descripto
     return true;
 }
 
+// Stores a number parsed from text, or fails with the format or range message naming it.
+template <class T>
+bool AcceptParsed(ConversionStatus& status, TextNumber result, T value, T& out,
+                  std::string_view text, std::string_view name, const char* typeName) noexcept {
+    switch (result) {
+        case TextNumber::kOk:
+            out = value;
+            return true;
+        case TextNumber::kFormat:
+            Fail(status, kNumberFormat, text, name, typeName);
+            return false;
+        case TextNumber::kRange:
+            Fail(status, kOutOfRange, text, name, typeName);
+            return false;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool BoolFromBinding(ConversionStatus& status, bool& out, const BindingProperty& source,
@@ -199,18 +217,8 @@ bool SignedFromBinding(ConversionStatus& status, int64_t& out, const BindingProp
         case PropertyKind::kString: {
             const std::string_view text = source.GetString();
             int64_t value = 0;
-            switch (ParseSigned(text, min, max, value)) {
-                case TextNumber::kOk:
-                    out = value;
-                    return true;
-                case TextNumber::kFormat:
-                    Fail(status, kNumberFormat, text, name, typeName);
-                    return false;
-                case TextNumber::kRange:
-                    Fail(status, kOutOfRange, text, name, typeName);
-                    return false;
-            }
-            return false;
+            const TextNumber result = ParseSigned(text, min, max, value);
+            return AcceptParsed(status, result, value, out, text, name, typeName);
         }
         case PropertyKind::kEnum: {
             const int32_t value = source.GetEnum().value;
@@ -264,18 +272,8 @@ bool UnsignedFromBinding(ConversionStatus& status, uint64_t& out, const BindingP
         case PropertyKind::kString: {
             const std::string_view text = source.GetString();
             uint64_t value = 0;
-            switch (ParseUnsigned(text, max, value)) {
-                case TextNumber::kOk:
-                    out = value;
-                    return true;
-                case TextNumber::kFormat:
-                    Fail(status, kNumberFormat, text, name, typeName);
-                    return false;
-                case TextNumber::kRange:
-                    Fail(status, kOutOfRange, text, name, typeName);
-                    return false;
-            }
-            return false;
+            const TextNumber result = ParseUnsigned(text, max, value);
+            return AcceptParsed(status, result, value, out, text, name, typeName);
         }
         case PropertyKind::kEnum: {
             const int32_t value = source.GetEnum().value;
