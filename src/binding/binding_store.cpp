@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "util/memory_hooks.h"
+
 namespace Vane {
 namespace {
 
@@ -29,7 +31,7 @@ BindingStore::~BindingStore() {
     // Pool memory goes back with the allocator; heap blocks are all on the list.
     while (heapBlocks_) {
         HeapHeader* next = heapBlocks_->next;
-        std::free(heapBlocks_);
+        HookedFree(heapBlocks_);
         heapBlocks_ = next;
     }
 }
@@ -52,7 +54,7 @@ void BindingStore::Unlink(HeapHeader* header) noexcept {
 
 void* BindingStore::HeapAllocate(size_t bytes) noexcept {
     if (bytes > SIZE_MAX - sizeof(HeapHeader)) return nullptr;
-    auto* header = static_cast<HeapHeader*>(std::malloc(sizeof(HeapHeader) + bytes));
+    auto* header = static_cast<HeapHeader*>(HookedAllocate(sizeof(HeapHeader) + bytes));
     if (!header) return nullptr;
     Link(header);
     ++heapAllocations_;
@@ -63,7 +65,7 @@ void* BindingStore::HeapAllocate(size_t bytes) noexcept {
 void BindingStore::HeapFree(void* pointer) noexcept {
     HeapHeader* header = static_cast<HeapHeader*>(pointer) - 1;
     Unlink(header);
-    std::free(header);
+    HookedFree(header);
     --heapBlocksInUse_;
 }
 
@@ -71,7 +73,7 @@ void* BindingStore::HeapReallocate(void* pointer, size_t bytes) noexcept {
     if (bytes > SIZE_MAX - sizeof(HeapHeader)) return nullptr;
     HeapHeader* header = static_cast<HeapHeader*>(pointer) - 1;
     Unlink(header);
-    auto* moved = static_cast<HeapHeader*>(std::realloc(header, sizeof(HeapHeader) + bytes));
+    auto* moved = static_cast<HeapHeader*>(HookedReallocate(header, sizeof(HeapHeader) + bytes));
     if (!moved) {
         Link(header);
         return nullptr;

@@ -248,6 +248,14 @@ TimerTable::~TimerTable() {
     Shutdown();
 }
 
+void TimerTable::SetShortName(std::string shortName) {
+    state_->shortName = std::move(shortName);
+}
+
+void TimerTable::SetClock(Clock clock) {
+    state_->clock = clock ? std::move(clock) : Clock(&timers_detail::SteadyNow);
+}
+
 void TimerTable::Attach(const HostCore& host) {
     std::lock_guard<std::mutex> guard(state_->mutex);
     state_->host = host;
@@ -286,6 +294,11 @@ void TimerTable::StartTimer(const std::string& name, int64_t interval, Callback 
 
 void TimerTable::StopTimer(const std::string& name) {
     state_->timers.erase(name);
+}
+
+void TimerTable::ClearTimers() {
+    std::map<std::string, timers_detail::TimerRecord> timers;
+    timers.swap(state_->timers);
 }
 
 bool TimerTable::HasTimer(const std::string& name) const {

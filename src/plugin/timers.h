@@ -36,6 +36,11 @@ class TimerTable {
     TimerTable(const TimerTable&) = delete;
     TimerTable& operator=(const TimerTable&) = delete;
 
+    // Sets the name that starts the table's log lines; before anything is scheduled.
+    void SetShortName(std::string shortName);
+    // Replaces the clock (an empty one means the steady clock); before anything is scheduled.
+    void SetClock(Clock clock);
+
     // Sets the host that schedules callbacks; until then nothing can be scheduled.
     void Attach(const HostCore& host);
 
@@ -54,6 +59,9 @@ class TimerTable {
     void StartTimer(const std::string& name, int64_t interval, Callback callback);
     // Removes the timer `name`; its pending tick finds nothing and logs that. Host thread only.
     void StopTimer(const std::string& name);
+    // Removes every repeating timer; their pending ticks find nothing. One-shot callbacks
+    // already scheduled stay. Host thread only.
+    void ClearTimers();
     // Whether the timer `name` is running. Host thread only.
     bool HasTimer(const std::string& name) const;
 

@@ -1,0 +1,95 @@
+#include "plugin/memory_accounting.h"
+
+#include <malloc.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+
+#include "util/memory_hooks.h"
+
+namespace Vane {
+namespace {
+
+std::atomic<uint64_t> g_counters[6];
+std::atomic<bool> g_ours{false};
+
+void CountAllocation(size_t bytes) noexcept {
+    const uint64_t allocated =
+        g_counters[kBytesAllocated].fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    const uint64_t allocations =
+        g_counters[kAllocations].fetch_add(1, std::memory_order_relaxed) + 1;
+    const uint64_t freed = g_counters[kBytesFreed].load(std::memory_order_relaxed);
+    const uint64_t frees = g_counters[kFrees].load(std::memory_order_relaxed);
+    // Racing threads may see each other's halves; the peak may lag briefly, never underflow.
+    const uint64_t inUse = allocated >= freed ? allocated - freed : 0;
+    if (inUse > g_counters[kPeakBytesInUse].load(std::memory_order_relaxed)) {
+        g_counters[kPeakBytesInUse].store(inUse, std::memory_order_relaxed);
+        g_counters[kPeakBlocksInUse].store(allocations >= frees ? allocations - frees : 0,
+                                           std::memory_order_relaxed);
+    }
+}
+
+void CountFree(size_t bytes) noexcept {
+    g_counters[kBytesFreed].fetch_add(bytes, std::memory_order_relaxed);
+    g_counters[kFrees].fetch_add(1, std::memory_order_relaxed);
+}
+
+void* CountingAllocate(void*, size_t bytes) {
+    void* block = std::malloc(bytes);
+    if (block) CountAllocation(malloc_usable_size(block));
+    return block;
+}
+
+void CountingFree(void*, void* block) {
+    if (!block) return;
+    CountFree(malloc_usable_size(block));
+    std::free(block);
+}
+
+void* CountingReallocate(void*, void* block, size_t bytes) {
+    const size_t before = block ? malloc_usable_size(block) : 0;
+    void* moved = std::realloc(block, bytes);
+    if (!moved) return nullptr;
+    if (block) CountFree(before);
+    CountAllocation(malloc_usable_size(moved));
+    return moved;
+}
+
+char* CountingDuplicate(void*, const char* text) {
+    char* copy = strdup(text);
+    if (copy) CountAllocation(malloc_usable_size(copy));
+    return copy;
+}
+
+size_t CountingUsableSize(void*, const void* block) {
+    return malloc_usable_size(const_cast<void*>(block));
+}
+
+}  // namespace
+
+bool InstallCountingMemoryHooks() noexcept {
+    if (g_ours.load(std::memory_order_acquire)) return true;
+    const MemoryHooks hooks{CountingAllocate,  CountingFree,       CountingReallocate,
+                            CountingDuplicate, CountingUsableSize, nullptr};
+    if (InstallMemoryHooks(hooks)) g_ours.store(true, std::memory_order_release);
+    return g_ours.load(std::memory_order_acquire);
+}
+
+std::array<uint64_t, 6> MemoryCounters() noexcept {
+    std::array<uint64_t, 6> out{};
+    for (int i = 0; i < 6; ++i) out[i] = g_counters[i].load(std::memory_order_relaxed);
+    return out;
+}
+
+void FillMemoryStatistics(uint32_t out[14]) noexcept {
+    const std::array<uint64_t, 6> counters = MemoryCounters();
+    for (int i = 0; i < 6; ++i) {
+        out[2 * i] = static_cast<uint32_t>(counters[i]);
+        out[2 * i + 1] = static_cast<uint32_t>(counters[i] >> 32);
+    }
+    out[12] = 0;
+    out[13] = 0;
+}
+
+}  // namespace Vane
