@@ -139,13 +139,16 @@ class TestValueArena {
                 break;
             }
             case kHostValueCollection: {
-                auto& items = values_.emplace_back(std::make_unique<std::vector<HostValue>>());
+                // A raw pointer: nested values append to values_ and may move its unique_ptrs.
+                std::vector<HostValue>* items =
+                    values_.emplace_back(std::make_unique<std::vector<HostValue>>()).get();
                 for (const TestValue& item : v.items) items->push_back(Build(item));
                 out.payload.collection = {items->data(), static_cast<uint32_t>(items->size())};
                 break;
             }
             case kHostValueStructure: {
-                auto& members = members_.emplace_back(std::make_unique<std::vector<HostMember>>());
+                std::vector<HostMember>* members =
+                    members_.emplace_back(std::make_unique<std::vector<HostMember>>()).get();
                 for (const auto& [name, value] : v.members) {
                     const std::string& n =
                         *strings_.emplace_back(std::make_unique<std::string>(name));
@@ -281,6 +284,29 @@ class TestHost {
         std::lock_guard<std::mutex> guard(mutex_);
         resources_[url] = std::move(value);
     }
+    // Answers requests before the built-in rules (service proxy, resources, 404): a hook that
+    // returns true has filled the response itself (BuildValue / KeepText keep what it hands
+    // over alive). Called without the host's lock.
+    using RequestHook = std::function<bool(const RecordedRequest&, HostResponseArea*)>;
+    void SetRequestHook(RequestHook hook) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        requestHook_ = std::move(hook);
+    }
+    // A host value that stays valid as long as the host.
+    HostValue BuildValue(const TestValue& value) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return arena_.Build(value);
+    }
+    // A text that stays valid as long as the host.
+    const char* KeepText(std::string text) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return arena_.Text(std::move(text));
+    }
+    // Removes the answer of a GET of `url`.
+    void RemoveResource(const std::string& url) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        resources_.erase(url);
+    }
     void SetServiceProxyHook(ServiceProxyHook hook) {
         std::lock_guard<std::mutex> guard(mutex_);
         serviceProxy_ = std::move(hook);
@@ -345,6 +371,12 @@ class TestHost {
         }
         std::unique_lock<std::mutex> lock(host.mutex_);
         host.requests_.push_back(recorded);
+        if (host.requestHook_) {
+            auto hook = host.requestHook_;
+            lock.unlock();
+            if (hook(recorded, response)) return;
+            lock.lock();
+        }
         if (recorded.method == 6 && recorded.url == kServiceProxyUuidPath && host.serviceProxy_) {
             auto hook = host.serviceProxy_;
             lock.unlock();
@@ -424,6 +456,7 @@ class TestHost {
     std::vector<std::pair<std::string, double>> scheduleCalls_;
     std::map<std::string, TestValue> resources_;
     ServiceProxyHook serviceProxy_;
+    RequestHook requestHook_;
     uint64_t afterYield_ = 0;
     std::vector<RecordedRequest> requests_;
     std::vector<FiredEvent> events_;

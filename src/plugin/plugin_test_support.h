@@ -1,0 +1,94 @@
+// A minimal plugin and a fixture that loads it through the loader and drives it through its
+// callbacks with the test host, as a host does.
+#ifndef PYX_PLUGIN_PLUGIN_TEST_SUPPORT_H_
+#define PYX_PLUGIN_PLUGIN_TEST_SUPPORT_H_
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "binding/host_value.h"
+#include "binding/json_reader.h"
+#include "binding/json_writer.h"
+#include "plugin/plugin_base.h"
+#include "plugin/test_host_test_support.h"
+
+namespace Vane::testing {
+
+// The host-side copy of the JSON text `json` (which must parse).
+inline TestValue JsonValue(std::string_view json) {
+    ConversionStatus parsed = ParseJson(json);
+    EXPECT_TRUE(parsed.Ok()) << json;
+    HostValue value{};
+    EXPECT_TRUE(BindingToHostValue(parsed.Value(), nullptr, value, nullptr));
+    TestValue copy = TestValue::Copy(value);
+    ReleaseHostValue(value);
+    return copy;
+}
+
+// The compact JSON text of a host-side value.
+inline std::string JsonOf(const TestValue& value) {
+    TestValueArena arena;
+    ConversionStatus status = HostValueToBinding(arena.Build(value), "<result>");
+    return status.Ok() ? WriteJson(status.Value()) : "<" + std::string(status.Error()) + ">";
+}
+
+// A plugin whose API and start-up the test chooses.
+class TestPlugin : public PluginBase {
+  public:
+    std::function<void(TestPlugin&)> onRegisterApi;
+    std::function<bool(TestPlugin&)> onStart;
+    int* destroyed = nullptr;
+    int registerApiCalls = 0;
+    int shutdownCalls = 0;
+
+    explicit TestPlugin(const TestHost* clockSource = nullptr) {
+        if (clockSource) SetClock([clockSource] { return clockSource->NowNanoseconds(); });
+    }
+    ~TestPlugin() override {
+        if (destroyed) ++*destroyed;
+    }
+    void RegisterApi() override {
+        ++registerApiCalls;
+        if (onRegisterApi) onRegisterApi(*this);
+    }
+    bool Start() override { return onStart ? onStart(*this) : true; }
+    void Shutdown() override {
+        ++shutdownCalls;
+        PluginBase::Shutdown();
+    }
+};
+
+// Loads a TestPlugin (core 18.0.0) and initialises it with the test host; the plugin is shut
+// down through its callback at the end unless the test did so.
+class PluginFixture : public ::testing::Test {
+  protected:
+    void SetUp() override { Load(); }
+    void TearDown() override { ShutDown(); }
+
+    void Load(uint32_t major = 18, uint32_t minor = 0, uint32_t patch = 0) {
+        plugin = new TestPlugin(&host);
+        plugin->destroyed = &destroyedCount;
+        record = PluginLoadRecord{};
+        record.apiMajor = major;
+        record.apiMinor = minor;
+        record.apiPatch = patch;
+        LoadPlugin(plugin, &record, "pyx-test");
+    }
+    bool Initialise() { return record.callbacks->initialise(record.plugin, host.Context()) != 0; }
+    void ShutDown() {
+        if (!plugin) return;
+        record.callbacks->shutdown(record.plugin);
+        plugin = nullptr;
+    }
+
+    TestHost host;
+    TestPlugin* plugin = nullptr;
+    PluginLoadRecord record{};
+    int destroyedCount = 0;
+};
+
+}  // namespace Vane::testing
+
+#endif  // PYX_PLUGIN_PLUGIN_TEST_SUPPORT_H_
