@@ -77,13 +77,19 @@ TEST(PluginIdentityTest, FullNamePrefixByType) {
 class LoaderTest : public PluginFixture {};
 
 TEST_F(LoaderTest, FillsTheLoadRecordAndIdentity) {
-    EXPECT_EQ(record.apiMajor, 18u);
-    EXPECT_EQ(record.apiMinor, 0u);
-    EXPECT_EQ(record.apiPatch, 0u);
-    EXPECT_EQ(record.plugin, plugin);
-    ASSERT_NE(record.callbacks, nullptr);
-    EXPECT_STREQ(record.shortName, "pyx-test");
-    ASSERT_NE(record.apiTable, nullptr);
+    // The record is packed: its members are copied before they are compared.
+    const uint32_t major = record.apiMajor, minor = record.apiMinor, patch = record.apiPatch;
+    const void* pluginWord = record.plugin;
+    const PluginCallbacks* callbacks = record.callbacks;
+    const char* shortName = record.shortName;
+    const HostApiTable* apiTable = record.apiTable;
+    EXPECT_EQ(major, 18u);
+    EXPECT_EQ(minor, 0u);
+    EXPECT_EQ(patch, 0u);
+    EXPECT_EQ(pluginWord, plugin);
+    ASSERT_NE(callbacks, nullptr);
+    EXPECT_STREQ(shortName, "pyx-test");
+    ASSERT_NE(apiTable, nullptr);
     EXPECT_EQ(plugin->registerApiCalls, 1);
     EXPECT_EQ(plugin->Identity().fullName, "vcp-be-pyx-test");
     EXPECT_EQ(plugin->Identity().typeName, "backend");
@@ -127,7 +133,8 @@ TEST(LoaderTest2, NewerCoreMinorIsAcceptedAndRecordAnswered) {
     record.apiMinor = 3;
     auto* plugin = new TestPlugin;
     LoadPlugin(plugin, &record, "pyx-test");
-    EXPECT_EQ(record.apiMinor, 0u);
+    const uint32_t answeredMinor = record.apiMinor;
+    EXPECT_EQ(answeredMinor, 0u);
     EXPECT_EQ(plugin->CoreVersion().Text(), "18.3.0");
     record.callbacks->shutdown(record.plugin);
 }

@@ -119,7 +119,8 @@ MaybeType<Failure, BindingProperty> PluginBase::ReadStream(RequestResponse& resp
     HostResponseArea& area = response.area;
     std::string text;
     try {
-        text.reserve(std::min(area.expectedStreamSize, kMaxStreamReserve));
+        const uint32_t expected = area.expectedStreamSize;  // packed: copied, not referenced
+        text.reserve(std::min(expected, kMaxStreamReserve));
         char buffer[kStreamChunk];
         bool more = true;
         while (more) {
