@@ -8,6 +8,7 @@
 
 #include "api/function_name.h"
 #include "binding/async_model.h"
+#include "binding/page_reserve.h"
 #include "log/assertion.h"
 #include "log/logger.h"
 #include "plugin/memory_accounting.h"
@@ -38,6 +39,9 @@ struct PluginEntryPoints {
             // Shutting down regardless: the object goes below.
         }
         delete base;
+        // The value pools keep a few empty regions for reuse while the plugin runs; once it is
+        // gone they go back to the system.
+        PageReserve::Instance().Trim();
     }
 
     static void PYX_CDECL MemoryStatistics(void*, uint32_t out[14]) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/page_reserve.h"
 #include "log/logger.h"
 #include "plugin/event_names.h"
 #include "plugin/memory_accounting.h"
@@ -175,6 +176,21 @@ TEST_F(LoaderTest, ShutdownUnsubscribesEverythingAndDestroysThePlugin) {
     EXPECT_TRUE(host.Subscriptions().empty());
     // The timer's tick, still queued in the host, finds nothing and touches nothing.
     EXPECT_GE(host.AdvanceTime(2), 0);
+}
+
+TEST_F(LoaderTest, ShutdownGivesTheValuePoolsEmptyRegionsBack) {
+    {
+        // A tree big enough to fill several regions, gone before the shutdown.
+        BindingProperty tree;
+        ASSERT_TRUE(tree.MakeStructure());
+        for (int i = 0; i < 20000; ++i) {
+            tree.MemberForWrite("member " + std::to_string(i))
+                ->SetString("value " + std::to_string(i));
+        }
+    }
+    ASSERT_GT(PageReserve::Instance().Statistics().regionsFree, 0u);
+    ShutDown();
+    EXPECT_EQ(PageReserve::Instance().Statistics().regionsFree, 0u);
 }
 
 TEST_F(LoaderTest, LogLinesGoToTheHostOnceInitialised) {
