@@ -283,8 +283,16 @@ class PluginBase {
     void HandleServiceProxyAnswer(const std::string& key, const PluginServiceProxyResponse& r);
     void HandleServiceProxyAsync(const PluginServiceProxyResponse& response);
     void RunServiceProxyMatching();
+    // Schedules one call of `callback` with `response` for now; `error` is logged when it cannot
+    // be scheduled.
     void ScheduleServiceProxyFailure(const std::string& keyText, std::string error,
-                                     ServiceProxyHandler callback);
+                                     ServiceProxyHandler callback,
+                                     PluginServiceProxyResponse response = {});
+    struct EarlyAnswer {
+        std::mutex mutex;
+        bool returned = false;
+        std::optional<PluginServiceProxyResponse> answer;
+    };
     std::string ConversionFailureText(std::string_view typeName) const;
 
     MaybeType<Failure, BindingProperty> ReadStream(RequestResponse& response, std::string& error);
@@ -432,18 +440,47 @@ template <class Response, class Payload>
 void PluginBase::InvokeServiceProxyTyped(const std::string& service, const std::string& method,
                                          const Payload& payload, const std::string& answerMethod,
                                          ServiceProxyCompletion<Response> completion) {
+    const std::string keyText = FormatPositional("%1.%2", service, method);
     ServiceProxyHandler wrapped;
+    std::shared_ptr<EarlyAnswer> early;
     if (completion) {
-        wrapped = [this, completion](const PluginServiceProxyResponse& response) {
+        early = std::make_shared<EarlyAnswer>();
+        wrapped = [this, completion, early](const PluginServiceProxyResponse& response) {
+            {
+                // An answer that was waiting already is matched inside the invoke: it is kept
+                // and handed over later, never before this call returned.
+                std::lock_guard<std::mutex> guard(early->mutex);
+                if (!early->returned) {
+                    early->answer = response;
+                    return;
+                }
+            }
             completion(DecodeServiceProxyPayload<Response>(response));
         };
     }
     std::string error = InvokeServiceProxy(service, method, payload, answerMethod, wrapped);
-    if (error.empty() || !completion) return;
-    ScheduleServiceProxyFailure(FormatPositional("%1.%2", service, method), std::move(error),
-                                [completion, error](const PluginServiceProxyResponse&) {
-                                    completion(MaybeType<Failure, Response>(Failure(0, error)));
-                                });
+    if (!completion) return;
+    if (!error.empty()) {
+        ScheduleServiceProxyFailure(keyText, std::move(error),
+                                    [completion, error](const PluginServiceProxyResponse&) {
+                                        completion(MaybeType<Failure, Response>(Failure(0, error)));
+                                    });
+        return;
+    }
+    std::optional<PluginServiceProxyResponse> answer;
+    {
+        std::lock_guard<std::mutex> guard(early->mutex);
+        early->returned = true;
+        answer.swap(early->answer);
+    }
+    if (answer) {
+        ScheduleServiceProxyFailure(
+            keyText, "the answer could not be delivered",
+            [this, completion](const PluginServiceProxyResponse& r) {
+                completion(DecodeServiceProxyPayload<Response>(r));
+            },
+            std::move(*answer));
+    }
 }
 
 template <class T>

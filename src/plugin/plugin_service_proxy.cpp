@@ -136,14 +136,16 @@ size_t PluginBase::PendingServiceProxyRequests() const {
 }
 
 void PluginBase::ScheduleServiceProxyFailure(const std::string& keyText, std::string error,
-                                             ServiceProxyHandler callback) {
+                                             ServiceProxyHandler callback,
+                                             PluginServiceProxyResponse response) {
     // Scheduled, not called: callers may rely on their completion never running inside the
     // call that started the request.
     const uint64_t id = ScheduleCallback(
-        keyText, [callback = std::move(callback)] { callback(PluginServiceProxyResponse{}); },
+        keyText,
+        [callback = std::move(callback), response = std::move(response)] { callback(response); },
         Now());
     if (id == 0) {
-        Log(kLogError, 0, 0, "%s: Couldn't report the failure of service proxy request %s: %s",
+        Log(kLogError, 0, 0, "%s: Couldn't report the outcome of service proxy request %s: %s",
             shortName_.c_str(), keyText.c_str(), error.c_str());
     }
 }

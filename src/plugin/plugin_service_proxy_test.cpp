@@ -115,6 +115,20 @@ TEST_F(ServiceProxyTest, AnswersArrivingBeforeRegistrationWaitAndTheLastOneWins)
     EXPECT_EQ(answers, std::vector<std::string>{R"({"text":"second"})"});
 }
 
+TEST_F(ServiceProxyTest, TypedCompletionOfAnAnswerThatWasWaitingRunsAfterTheCall) {
+    onPost = [&] {
+        host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", R"({"text":"early"})"));
+    };
+    std::vector<std::string> answers;
+    plugin->InvokeServiceProxyTyped<Echo>(
+        "svc", "m", Echo{}, "",
+        [&](const MaybeType<Failure, Echo>& answer) { answers.push_back(answer.Value().text); });
+    EXPECT_TRUE(answers.empty());
+    EXPECT_EQ(plugin->PendingServiceProxyRequests(), 0u);
+    host.AdvanceTime(0);
+    EXPECT_EQ(answers, std::vector<std::string>{"early"});
+}
+
 TEST_F(ServiceProxyTest, MethodRequestsAreOneAtATimePerAnswerMethod) {
     int methodPosts = 0;
     host.SetRequestHook([&](const testing::RecordedRequest& r, HostResponseArea* area) {

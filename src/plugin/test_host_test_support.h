@@ -316,6 +316,15 @@ class TestHost {
         afterYield_ = value;
     }
 
+    // Whether fired events are copied for Events() (the default). Off, they are only counted,
+    // so that long runs (benchmarks) stay flat in time and memory.
+    void SetRecordEvents(bool record) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        recordEvents_ = record;
+    }
+    // Every event fired, recorded or not.
+    size_t FiredEventCount() const { return Locked(firedEventCount_); }
+
     std::vector<RecordedRequest> Requests() const { return Locked(requests_); }
     std::vector<FiredEvent> Events() const { return Locked(events_); }
     std::vector<HostLogLine> LogLines() const { return Locked(logLines_); }
@@ -402,6 +411,11 @@ class TestHost {
     static void OnUnused(const ::HostCore*, uint32_t, uint32_t) {}
     static void OnFireEvent(const ::HostCore* core, const HostOutgoingEvent* event) {
         TestHost& host = Self(core);
+        {
+            std::lock_guard<std::mutex> guard(host.mutex_);
+            ++host.firedEventCount_;
+            if (!host.recordEvents_) return;
+        }
         FiredEvent fired{event->eventName ? event->eventName : "", TestValue::Copy(event->payload),
                          event->flags};
         std::lock_guard<std::mutex> guard(host.mutex_);
@@ -460,6 +474,8 @@ class TestHost {
     uint64_t afterYield_ = 0;
     std::vector<RecordedRequest> requests_;
     std::vector<FiredEvent> events_;
+    bool recordEvents_ = true;
+    size_t firedEventCount_ = 0;
     std::vector<HostLogLine> logLines_;
     std::vector<std::string> labels_;
     std::map<std::string, Subscription> subscriptions_;

@@ -1,0 +1,162 @@
+// The plugin library as a binary: its one export, the version handshake, memory statistics,
+// and routes the host calls before initialising it.
+#include <elf.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "missions/missions_fixture_test_support.h"
+
+namespace Vane::testing {
+namespace {
+
+struct ExportedSymbol {
+    std::string name;
+    unsigned type;  // STT_*
+};
+
+// The defined global and weak symbols of the dynamic symbol table of the ELF file at `path`.
+std::vector<ExportedSymbol> DynamicExports(const char* path, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
+                                  std::istreambuf_iterator<char>());
+    std::vector<ExportedSymbol> symbols;
+    if (bytes.size() < sizeof(Elf64_Ehdr) || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0 ||
+        bytes[EI_CLASS] != ELFCLASS64) {
+        error = "not a 64-bit ELF file";
+        return symbols;
+    }
+    auto at = [&](size_t offset, size_t size) -> const char* {
+        return offset + size <= bytes.size() ? bytes.data() + offset : nullptr;
+    };
+    Elf64_Ehdr header;
+    std::memcpy(&header, bytes.data(), sizeof header);
+    for (size_t i = 0; i < header.e_shnum; ++i) {
+        Elf64_Shdr section;
+        const char* raw = at(header.e_shoff + i * header.e_shentsize, sizeof section);
+        if (!raw) break;
+        std::memcpy(&section, raw, sizeof section);
+        if (section.sh_type != SHT_DYNSYM) continue;
+        Elf64_Shdr strings;
+        const char* rawStrings =
+            at(header.e_shoff + section.sh_link * header.e_shentsize, sizeof strings);
+        if (!rawStrings) break;
+        std::memcpy(&strings, rawStrings, sizeof strings);
+        for (size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size;
+             offset += sizeof(Elf64_Sym)) {
+            Elf64_Sym symbol;
+            const char* rawSymbol = at(section.sh_offset + offset, sizeof symbol);
+            if (!rawSymbol) break;
+            std::memcpy(&symbol, rawSymbol, sizeof symbol);
+            const unsigned binding = ELF64_ST_BIND(symbol.st_info);
+            if (symbol.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK)) {
+                continue;
+            }
+            const char* name = at(strings.sh_offset + symbol.st_name, 1);
+            symbols.push_back(
+                {name ? name : "", static_cast<unsigned>(ELF64_ST_TYPE(symbol.st_info))});
+        }
+    }
+    return symbols;
+}
+
+TEST(MissionsLibraryTest, ExportsExactlyOneFunction) {
+    std::string error;
+    const std::vector<ExportedSymbol> exports = DynamicExports(MissionsLibraryPath(), error);
+    ASSERT_EQ(error, "");
+    ASSERT_EQ(exports.size(), 1u);
+    EXPECT_EQ(exports[0].name, "load_pyx_missions");
+    EXPECT_EQ(exports[0].type, static_cast<unsigned>(STT_FUNC));
+    EXPECT_NE(MissionsLibraryExport(), nullptr);
+}
+
+TEST(MissionsLibraryDeathTest, IncompatibleCoreEndsTheProcess) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_DEATH(
+        {
+            TestHost host;
+            LoadedMissionsPlugin plugin(host);
+            plugin.Load(19, 0, 0);
+        },
+        "ALE-EECF0606");
+}
+
+TEST(MissionsLibraryTest, HandshakeAnswersWithThePluginsSide) {
+    TestHost host;
+    LoadedMissionsPlugin plugin(host);
+    ASSERT_TRUE(plugin.Load(18, 3, 1));
+    // The record is packed: its members are copied out before they are compared.
+    const PluginLoadRecord record = plugin.Record();
+    const uint32_t major = record.apiMajor, minor = record.apiMinor, patch = record.apiPatch;
+    EXPECT_EQ(major, 18u);
+    EXPECT_EQ(minor, 0u);
+    EXPECT_EQ(patch, 0u);
+    const char* shortName = record.shortName;
+    EXPECT_STREQ(shortName, "pyx-missions");
+    const HostApiTable* table = record.apiTable;
+    ASSERT_NE(table, nullptr);
+    const uint32_t routeCount = table->routeCount, typeCount = table->typeCount;
+    EXPECT_EQ(routeCount, 5u);
+    EXPECT_GT(typeCount, 0u);
+}
+
+TEST(MissionsLibraryTest, MemoryStatisticsEndWithTwoZeroWords) {
+    TestHost host;
+    LoadedMissionsPlugin plugin(host);
+    ASSERT_TRUE(plugin.Load());
+    ASSERT_TRUE(plugin.Initialise());
+    uint32_t out[14];
+    std::memset(out, 0xAB, sizeof out);
+    plugin.MemoryStatistics(out);
+    EXPECT_EQ(out[12], 0u);
+    EXPECT_EQ(out[13], 0u);
+    auto counter = [&](int index) {
+        return static_cast<uint64_t>(out[2 * index]) | static_cast<uint64_t>(out[2 * index + 1])
+                                                           << 32;
+    };
+    // The counters are consistent: no more freed than allocated, peak within the total.
+    EXPECT_GT(counter(3), 0u);
+    EXPECT_LE(counter(5), counter(3));
+    EXPECT_LE(counter(4), counter(2));
+    EXPECT_LE(counter(0), counter(2));
+}
+
+// Between load and initialise the host is unknown: routes answer from what is held and touch
+// no host operation.
+TEST(MissionsLibraryTest, RoutesBeforeInitialiseAreAnsweredWithoutTheHost) {
+    TestHost host;
+    LoadedMissionsPlugin plugin(host);
+    ASSERT_TRUE(plugin.Load());
+    const RouteAnswer missions = plugin.CallRoute(kGet, "/pyx-missions/v1/missions");
+    EXPECT_EQ(missions.error, "");
+    EXPECT_EQ(missions.value.type, kHostValueCollection);
+    EXPECT_TRUE(missions.value.items.empty());
+    EXPECT_EQ(plugin.CallRoute(kGet, "/pyx-missions/v1/series").error, "");
+    EXPECT_EQ(plugin.CallRoute(kPost, "/pyx-missions/v1/force").error, "");
+    EXPECT_EQ(plugin.CallRoute(kPut, "/pyx-missions/v1/player", R"({"missionIds":["m"]})").error,
+              "");
+    EXPECT_EQ(plugin
+                  .CallRoute(kPatch, "/pyx-missions/v1/player",
+                             R"({"seriesId":"S1","optStatus":"OPT_IN"})")
+                  .error,
+              "");
+    EXPECT_TRUE(plugin
+                    .CallRoute(kPatch, "/pyx-missions/v1/player",
+                               R"({"seriesId":"a/b","optStatus":"OPT_IN"})")
+                    .errorFlag);
+    EXPECT_TRUE(host.Requests().empty());
+    EXPECT_TRUE(host.ScheduleCalls().empty());
+    EXPECT_TRUE(host.Subscriptions().empty());
+    EXPECT_TRUE(host.Events().empty());
+    EXPECT_TRUE(host.LogLines().empty());
+    // The plugin can still be initialised afterwards.
+    EXPECT_TRUE(plugin.Initialise());
+}
+
+}  // namespace
+}  // namespace Vane::testing

@@ -1,0 +1,112 @@
+#include "missions/missions_plugin.h"
+
+#include <exception>
+
+#include "api/typed_handler.h"
+#include "log/logger.h"
+
+namespace Vane::Client::Missions {
+namespace {
+
+constexpr const char* kMissionsRoute = "/pyx-missions/v1/missions";
+constexpr const char* kSeriesRoute = "/pyx-missions/v1/series/";
+constexpr const char* kPlayerRoute = "/pyx-missions/v1/player";
+constexpr const char* kForceRoute = "/pyx-missions/v1/force";
+
+// The resources the feature follows, in the order Start subscribes to them.
+constexpr const char* kConfigurationCompletePath =
+    "/pyx-platform-config/v1/initial-configuration-complete";
+constexpr const char* kMissionsEnabledPath =
+    "/pyx-platform-config/v1/namespaces/Missions/MissionsEnabled";
+constexpr const char* kFrontEndEnabledPath =
+    "/pyx-platform-config/v1/namespaces/Missions/MissionsFrontEndEnabled";
+constexpr const char* kPollingTimePath =
+    "/pyx-platform-config/v1/namespaces/Missions/MissionsPollingTime";
+constexpr const char* kCooldownPollingTimePath =
+    "/pyx-platform-config/v1/namespaces/Missions/MissionsCooldownPollingTime";
+constexpr const char* kEntitlementsPath = "/entitlements/v1/token";
+constexpr const char* kLoginSessionPath = "/pyx-login/v1/session";
+constexpr const char* kPlatformIdPath =
+    "/pyx-platform-config/v1/namespaces/LoginDataPacket/platformId";
+constexpr const char* kGameflowSessionPath = "/pyx-gameflow/v1/session";
+constexpr const char* kPlayerUpdatePath = "/vane-messaging-service/v1/message/missions/v1/player";
+constexpr const char* kRegionLocalePath = "/vaneclient/region-locale";
+
+}  // namespace
+
+MissionsPlugin::MissionsPlugin() : service_(std::make_shared<MissionsService>(*this)) {}
+
+MissionsPlugin::~MissionsPlugin() = default;
+
+void MissionsPlugin::RegisterApi() {
+    MaybeType<Failure, void> types = RegisterMissionsTypes(Types(), remoteNames_);
+    if (types.IsFailure()) {
+        Log(kLogError, 1, 0, "%s: %s", ShortName().c_str(), types.GetFailure().message().c_str());
+    }
+    LocalApi& api = Api();
+    const MaybeType<Failure, const RouteBinding*> routes[] = {
+        RegisterRoute(api, HttpMethod::kGet, kMissionsRoute, &MissionsService::Missions, service_),
+        RegisterRoute(api, HttpMethod::kGet, kSeriesRoute, &MissionsService::SeriesList, service_),
+        RegisterRoute(api, HttpMethod::kPut, kPlayerRoute, &MissionsService::MarkViewed, service_,
+                      {{"ids", ArgumentLocation::kBody}}),
+        RegisterRoute(api, HttpMethod::kPost, kForceRoute, &MissionsService::Force, service_),
+        RegisterRoute(api, HttpMethod::kPatch, kPlayerRoute, &MissionsService::Opt, service_,
+                      {{"series", ArgumentLocation::kBody}}),
+    };
+    for (const auto& route : routes) {
+        if (route.IsFailure()) {
+            Log(kLogError, 1, 0, "%s: %s", ShortName().c_str(),
+                route.GetFailure().message().c_str());
+        }
+    }
+}
+
+bool MissionsPlugin::Start() {
+    serviceTarget_ = std::make_shared<ServiceTarget>(
+        ServiceTarget{this, kMissionsServiceName, kMissionsMethodName});
+    service_->SetServiceTarget(serviceTarget_);
+
+    using Value = std::optional<BindingProperty>;
+    auto rule = [this](void (MissionsPlugin::*member)(const Value&)) {
+        return ResourceObserver<BindingProperty>(
+            [this, member](const std::string&, const Value& value) { (this->*member)(value); });
+    };
+    ObserveResource<BindingProperty>(kConfigurationCompletePath,
+                                     rule(&MissionsPlugin::OnConfigurationComplete));
+    ObserveResource<BindingProperty>(kMissionsEnabledPath,
+                                     rule(&MissionsPlugin::OnMissionsEnabled));
+    ObserveResource<BindingProperty>(kFrontEndEnabledPath,
+                                     rule(&MissionsPlugin::OnFrontEndEnabled));
+    ObserveResource<BindingProperty>(kPollingTimePath, rule(&MissionsPlugin::OnPollingTime));
+    ObserveResource<BindingProperty>(kCooldownPollingTimePath,
+                                     rule(&MissionsPlugin::OnCooldownPollingTime));
+    ObserveResource<Api::EntitlementsTokenResource>(
+        kEntitlementsPath,
+        [this](const std::string&, const std::optional<Api::EntitlementsTokenResource>& token) {
+            OnEntitlements(token);
+        });
+    ObserveResource<Api::LoginSession>(
+        kLoginSessionPath,
+        [this](const std::string&, const std::optional<Api::LoginSession>& session) {
+            OnLoginSession(session);
+        });
+    ObserveResource<BindingProperty>(kPlatformIdPath, rule(&MissionsPlugin::OnPlatformId));
+    ObserveResource<Api::GameflowSession>(
+        kGameflowSessionPath,
+        [this](const std::string&, const std::optional<Api::GameflowSession>& session) {
+            OnGameflowSession(session);
+        });
+    // A pushed update is only a trigger: whatever it carries, deletions included, fetches.
+    ObserveResource<BindingProperty>(
+        kPlayerUpdatePath,
+        [service = service_](const std::string&, const Value&) { service->RequestFetch(); });
+    ObserveResource<BindingProperty>(kRegionLocalePath, rule(&MissionsPlugin::OnRegionLocale));
+    return true;
+}
+
+void MissionsPlugin::Shutdown() {
+    PluginBase::Shutdown();
+    StopTimer(pollTimerName_);
+}
+
+}  // namespace Vane::Client::Missions
