@@ -110,6 +110,19 @@ TEST(MissionsLibraryTest, MemoryStatisticsEndWithTwoZeroWords) {
     LoadedMissionsPlugin plugin(host);
     ASSERT_TRUE(plugin.Load());
     ASSERT_TRUE(plugin.Initialise());
+    // An event whose payload holds a long text: the value it becomes keeps that text in a
+    // heap block of its store, which the counters must see.
+    std::string subscribed;
+    for (const auto& [name, subscription] : host.Subscriptions()) {
+        if (subscription.flag == 0) subscribed = name;
+    }
+    ASSERT_FALSE(subscribed.empty());
+    TestValue event;
+    event.type = kHostValueStructure;
+    event.members.push_back({"uri", TestValue::String("/somewhere")});
+    event.members.push_back({"eventType", TestValue::String("Update")});
+    event.members.push_back({"data", TestValue::String(std::string(64 * 1024, 'x'))});
+    ASSERT_TRUE(host.Deliver(subscribed, event));
     uint32_t out[14];
     std::memset(out, 0xAB, sizeof out);
     plugin.MemoryStatistics(out);
