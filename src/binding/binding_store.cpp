@@ -96,8 +96,74 @@ size_t BindingStore::RecordBytes(size_t length) noexcept {
     return sizeof(StringRecord) + length + 1;
 }
 
+size_t BindingStore::RecentSlot(std::string_view text) noexcept {
+    // The first and last bytes and the length tell apart the short texts of one document well
+    // enough; this is a cache, so a collision only costs a lookup.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t length = text.size();
+    uint64_t head = 0;
+    uint64_t tail = 0;
+    if (length >= 8) {
+        std::memcpy(&head, bytes, 8);
+        std::memcpy(&tail, bytes + length - 8, 8);
+    } else {
+        for (size_t index = 0; index < length; ++index) head = head << 8 | bytes[index];
+    }
+    const uint64_t mixed = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^
+                           (length * 0x165667B19E3779F9ull);
+    return static_cast<size_t>((mixed ^ (mixed >> 29)) * 0xBF58476D1CE4E5B9ull >> 57) &
+           (kRecentSlots - 1);
+}
+
 const StringRecord* BindingStore::Intern(std::string_view text) noexcept {
-    return Intern(text, Hash(text));
+    if (text.empty() || text.size() > kMaxRecentLength) return Intern(text, Hash(text));
+    StringRecord*& recent = recent_[RecentSlot(text)];
+    if (recent && recent->length == text.size() &&
+        SameBytes(recent->Data(), text.data(), text.size())) {
+        ++recent->refCount;
+        return recent;
+    }
+    const StringRecord* record = Intern(text, Hash(text));
+    if (record) recent = const_cast<StringRecord*>(record);
+    return record;
+}
+
+void* BindingStore::AllocateRecord(size_t bytes) noexcept {
+    if (bytes > SmallObjectAllocator::kMaxObjectSize && bytes <= kMaxChunkedRecord) {
+        return AllocateChunked(bytes);
+    }
+    return Allocate(bytes, alignof(StringRecord));
+}
+
+void* BindingStore::AllocateChunked(size_t bytes) noexcept {
+    constexpr size_t kHeader = (sizeof(TextChunk) + 7) / 8 * 8;
+    const size_t needed = (sizeof(TextChunk*) + bytes + 7) / 8 * 8;
+    if (!textChunk_ || textChunk_->used + needed > kTextChunkSize) {
+        if (textChunk_ && textChunk_->live == 0) {
+            textChunk_->used = kHeader;
+        } else {
+            // The full block stays until its last record is freed.
+            void* memory = HeapAllocate(kTextChunkSize);
+            if (!memory) return nullptr;
+            textChunk_ = new (memory) TextChunk{kHeader, 0};
+        }
+    }
+    unsigned char* slot = reinterpret_cast<unsigned char*>(textChunk_) + textChunk_->used;
+    textChunk_->used += needed;
+    ++textChunk_->live;
+    std::memcpy(slot, &textChunk_, sizeof(TextChunk*));
+    return slot + sizeof(TextChunk*);
+}
+
+void BindingStore::FreeChunked(void* record) noexcept {
+    TextChunk* chunk;
+    std::memcpy(&chunk, static_cast<unsigned char*>(record) - sizeof(TextChunk*), sizeof chunk);
+    if (--chunk->live != 0) return;
+    if (chunk == textChunk_) {
+        chunk->used = (sizeof(TextChunk) + 7) / 8 * 8;
+    } else {
+        HeapFree(chunk);
+    }
 }
 
 const StringRecord* BindingStore::Intern(std::string_view text, uint32_t hash) noexcept {
@@ -118,7 +184,7 @@ const StringRecord* BindingStore::Intern(std::string_view text, uint32_t hash) n
             return record;
         }
     }
-    void* memory = Allocate(RecordBytes(text.size()), alignof(StringRecord));
+    void* memory = AllocateRecord(RecordBytes(text.size()));
     if (!memory) return nullptr;
     StringRecord* record = static_cast<StringRecord*>(memory);
     record->next = bucket;
@@ -161,7 +227,16 @@ const StringRecord* BindingStore::Find(std::string_view text) const noexcept {
 }
 
 void BindingStore::FreeRecord(StringRecord* record) noexcept {
-    Deallocate(record, RecordBytes(record->length), alignof(StringRecord));
+    if (record->length <= kMaxRecentLength) {
+        StringRecord*& recent = recent_[RecentSlot(record->View())];
+        if (recent == record) recent = nullptr;
+    }
+    const size_t bytes = RecordBytes(record->length);
+    if (bytes > SmallObjectAllocator::kMaxObjectSize && bytes <= kMaxChunkedRecord) {
+        FreeChunked(record);
+    } else {
+        Deallocate(record, bytes, alignof(StringRecord));
+    }
 }
 
 void BindingStore::Grow() noexcept {

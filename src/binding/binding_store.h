@@ -32,6 +32,12 @@ struct StringRecord {
 //   counted.
 // - the small-object allocator, from which the tree's records, intern records and buckets are
 //   taken while they fit in 72 bytes; larger buffers come from the C heap and are counted.
+//   Intern records of up to kMaxChunkedRecord bytes (texts of a sentence or a URL) are carved
+//   from 32 KiB heap blocks shared by many of them instead: one heap block per record would
+//   cost more than reading the text. A block goes back to the heap when its last record is
+//   released.
+// - a small cache of recently interned short texts (member names and repeated words), in
+//   front of the table: a text found there is neither hashed nor looked up.
 // Not thread-safe: one thread at a time per tree.
 class BindingStore {
   public:
@@ -104,8 +110,21 @@ class BindingStore {
     // FNV-1a (32-bit) over the bytes of `text`, the intern table's hash.
     static uint32_t Hash(std::string_view text) noexcept;
 
+    // Largest intern record (header, text and terminator) carved from a shared heap block.
+    static constexpr size_t kMaxChunkedRecord = 1024;
+
   private:
     static constexpr size_t kInitialBuckets = 8;
+    static constexpr size_t kTextChunkSize = 32768;
+    static constexpr size_t kRecentSlots = 128;
+    static constexpr size_t kMaxRecentLength = 32;
+
+    // Header of a heap block that intern records are carved from; each record is preceded by
+    // a pointer to its block's header.
+    struct TextChunk {
+        size_t used;  // bytes carved, this header included
+        size_t live;  // records not yet freed
+    };
 
     // Precedes every heap block, linking the store's heap blocks for the destructor.
     struct alignas(std::max_align_t) HeapHeader {
@@ -129,6 +148,10 @@ class BindingStore {
                PoolBytes(bytes, alignment) <= SmallObjectAllocator::kMaxObjectSize;
     }
     static size_t RecordBytes(size_t length) noexcept;
+    static size_t RecentSlot(std::string_view text) noexcept;
+    void* AllocateRecord(size_t bytes) noexcept;
+    void* AllocateChunked(size_t bytes) noexcept;
+    void FreeChunked(void* record) noexcept;
     void Grow() noexcept;
     void FreeRecord(StringRecord* record) noexcept;
     void* HeapAllocate(size_t bytes) noexcept;
@@ -139,6 +162,8 @@ class BindingStore {
 
     SmallObjectAllocator allocator_;
     HeapHeader* heapBlocks_ = nullptr;
+    TextChunk* textChunk_ = nullptr;  // the block records are carved from now
+    StringRecord* recent_[kRecentSlots] = {};
     StringRecord** buckets_ = nullptr;
     size_t bucketCount_ = 0;
     size_t internedCount_ = 0;

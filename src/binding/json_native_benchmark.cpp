@@ -1,6 +1,7 @@
 // JSON text <-> native records through the type registry, on the generated missions answer.
-// BM_NativeToJson goes through a value, BM_NativeToJsonDirect walks the records straight into
-// the writer.
+// BM_JsonToNative and BM_NativeToJson go through a value; BM_JsonToNativeDirect reads the text
+// straight into the records and BM_NativeToJsonDirect walks the records straight into the
+// writer.
 // References in the same binary: BM_JsonReadRapidJsonDocument, BM_JsonReadNlohmann and
 // BM_JsonWriteRapidJsonDocument (json_benchmark.cpp) run on the same text.
 #include <benchmark/benchmark.h>
@@ -13,6 +14,7 @@
 #include "binding/missions_document_test_support.h"
 #include "binding/missions_records_test_support.h"
 #include "binding/native_json.h"
+#include "binding/native_json_reader.h"
 
 namespace Vane {
 namespace {
@@ -58,6 +60,28 @@ void BM_JsonToNative(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
+// The direct path: RapidJSON's events written straight into the records, no value built.
+void BM_JsonToNativeDirect(benchmark::State& state) {
+    const std::string& text = Text(static_cast<int>(state.range(0)));
+    {
+        Answer answer;
+        if (!ReadJsonNativeDirect(Registry(), text, &answer, HandlerOf<Answer>(),
+                                  DescriptorOf<Answer>(Registry()), kTopLevelValueName) ||
+            WriteJson(Registry(), answer) !=
+                WriteJson(Registry(), Native(static_cast<int>(state.range(0))))) {
+            state.SkipWithError("the direct path gave up or read another record");
+            return;
+        }
+    }
+    for (auto _ : state) {
+        Answer answer;
+        ConversionStatus status = ReadJsonNative(Registry(), text, answer);
+        if (!status.Ok()) state.SkipWithError("conversion failed");
+        benchmark::DoNotOptimize(answer.missions.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+}
+
 void BM_NativeToJson(benchmark::State& state) {
     const Answer& answer = Native(static_cast<int>(state.range(0)));
     for (auto _ : state) {
@@ -91,6 +115,7 @@ void BM_NativeToValue(benchmark::State& state) {
 }
 
 BENCHMARK(BM_JsonToNative)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_JsonToNativeDirect)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NativeToJson)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NativeToJsonDirect)->Arg(300)->Arg(3000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NativeToValue)->Arg(300)->Unit(benchmark::kMicrosecond);

@@ -150,6 +150,79 @@ bool AcceptParsed(ConversionStatus& status, TextNumber result, T value, T& out,
 
 }  // namespace
 
+bool BoolFromText(ConversionStatus& status, bool& out, std::string_view text,
+                  std::string_view name) noexcept {
+    if (!status.Ok()) return false;
+    if (text == "true" || text == "1") {
+        out = true;
+        return true;
+    }
+    if (text == "false" || text == "0") {
+        out = false;
+        return true;
+    }
+    Fail(status, kBoolFormat, text, name);
+    return false;
+}
+
+bool SignedFromText(ConversionStatus& status, int64_t& out, std::string_view text,
+                    std::string_view name, int64_t min, int64_t max,
+                    const char* typeName) noexcept {
+    if (!status.Ok()) return false;
+    int64_t value = 0;
+    const TextNumber result = ParseSigned(text, min, max, value);
+    return AcceptParsed(status, result, value, out, text, name, typeName);
+}
+
+bool UnsignedFromText(ConversionStatus& status, uint64_t& out, std::string_view text,
+                      std::string_view name, uint64_t max, const char* typeName) noexcept {
+    if (!status.Ok()) return false;
+    uint64_t value = 0;
+    const TextNumber result = ParseUnsigned(text, max, value);
+    return AcceptParsed(status, result, value, out, text, name, typeName);
+}
+
+bool FloatingFromText(ConversionStatus& status, double& out, std::string_view text,
+                      std::string_view name, double max, const char* typeName) noexcept {
+    if (!status.Ok()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.data(), &end);
+    const bool overflow = errno == ERANGE && std::isinf(value);
+    if (end != text.data() + text.size()) {
+        Fail(status, kNumberFormat, text, name, typeName);
+        return false;
+    }
+    // An underflow to zero or a subnormal is a value, not an error.
+    if (overflow || value < -max || value > max) {
+        Fail(status, kOutOfRange, text, name, typeName);
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool EnumFromText(ConversionStatus& status, int32_t& out, std::string_view text,
+                  std::string_view name, const TypeDescriptor* descriptor) noexcept {
+    if (!status.Ok()) return false;
+    if (!descriptor) {
+        Fail(status, kEnumUnregistered, name);
+        return false;
+    }
+    if (const EnumeratorRecord* enumerator = descriptor->FindEnumerator(text)) {
+        out = enumerator->value;
+        return true;
+    }
+    int64_t value = 0;
+    if (ParseSigned(text, INT32_MIN, INT32_MAX, value) == TextNumber::kOk &&
+        descriptor->FindEnumerator(static_cast<int32_t>(value))) {
+        out = static_cast<int32_t>(value);
+        return true;
+    }
+    Fail(status, kEnumInvalidValue, text, descriptor->name, name);
+    return false;
+}
+
 bool BoolFromBinding(ConversionStatus& status, bool& out, const BindingProperty& source,
                      std::string_view name) noexcept {
     if (!status.Ok()) return false;
@@ -160,19 +233,8 @@ bool BoolFromBinding(ConversionStatus& status, bool& out, const BindingProperty&
         case PropertyKind::kBool:
             out = source.GetBool();
             return true;
-        case PropertyKind::kString: {
-            const std::string_view text = source.GetString();
-            if (text == "true" || text == "1") {
-                out = true;
-                return true;
-            }
-            if (text == "false" || text == "0") {
-                out = false;
-                return true;
-            }
-            Fail(status, kBoolFormat, text, name);
-            return false;
-        }
+        case PropertyKind::kString:
+            return BoolFromText(status, out, source.GetString(), name);
         default:
             Fail(status, kBoolInvalidType, name, KindName(source.Kind()));
             return false;
@@ -214,12 +276,8 @@ bool SignedFromBinding(ConversionStatus& status, int64_t& out, const BindingProp
             out = static_cast<int64_t>(value);
             return true;
         }
-        case PropertyKind::kString: {
-            const std::string_view text = source.GetString();
-            int64_t value = 0;
-            const TextNumber result = ParseSigned(text, min, max, value);
-            return AcceptParsed(status, result, value, out, text, name, typeName);
-        }
+        case PropertyKind::kString:
+            return SignedFromText(status, out, source.GetString(), name, min, max, typeName);
         case PropertyKind::kEnum: {
             const int32_t value = source.GetEnum().value;
             if (value < min || value > max) {
@@ -269,12 +327,8 @@ bool UnsignedFromBinding(ConversionStatus& status, uint64_t& out, const BindingP
             out = static_cast<uint64_t>(value);
             return true;
         }
-        case PropertyKind::kString: {
-            const std::string_view text = source.GetString();
-            uint64_t value = 0;
-            const TextNumber result = ParseUnsigned(text, max, value);
-            return AcceptParsed(status, result, value, out, text, name, typeName);
-        }
+        case PropertyKind::kString:
+            return UnsignedFromText(status, out, source.GetString(), name, max, typeName);
         case PropertyKind::kEnum: {
             const int32_t value = source.GetEnum().value;
             if (value < 0 || static_cast<uint64_t>(value) > max) {
@@ -315,24 +369,8 @@ bool FloatingFromBinding(ConversionStatus& status, double& out, const BindingPro
             out = value;
             return true;
         }
-        case PropertyKind::kString: {
-            const std::string_view text = source.GetString();
-            char* end = nullptr;
-            errno = 0;
-            const double value = std::strtod(text.data(), &end);
-            const bool overflow = errno == ERANGE && std::isinf(value);
-            if (end != text.data() + text.size()) {
-                Fail(status, kNumberFormat, text, name, typeName);
-                return false;
-            }
-            // An underflow to zero or a subnormal is a value, not an error.
-            if (overflow || value < -max || value > max) {
-                Fail(status, kOutOfRange, text, name, typeName);
-                return false;
-            }
-            out = value;
-            return true;
-        }
+        case PropertyKind::kString:
+            return FloatingFromText(status, out, source.GetString(), name, max, typeName);
         default:
             Fail(status, kNumberInvalidType, name, typeName, KindName(source.Kind()));
             return false;
@@ -406,20 +444,8 @@ bool EnumFromBinding(ConversionStatus& status, int32_t& out, const BindingProper
             Fail(status, kEnumInvalidValue, value, typeName, name);
             return false;
         }
-        case PropertyKind::kString: {
-            const std::string_view text = source.GetString();
-            if (const EnumeratorRecord* enumerator = descriptor->FindEnumerator(text)) {
-                out = enumerator->value;
-                return true;
-            }
-            int64_t value = 0;
-            if (ParseSigned(text, INT32_MIN, INT32_MAX, value) == TextNumber::kOk &&
-                accept(value)) {
-                return true;
-            }
-            Fail(status, kEnumInvalidValue, text, typeName, name);
-            return false;
-        }
+        case PropertyKind::kString:
+            return EnumFromText(status, out, source.GetString(), name, descriptor);
         default:
             Fail(status, kEnumInvalidType, name, KindName(source.Kind()));
             return false;

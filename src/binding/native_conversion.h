@@ -56,6 +56,27 @@ bool StringFromBinding(ConversionStatus& status, std::string& out, const Binding
 bool EnumFromBinding(ConversionStatus& status, int32_t& out, const BindingProperty& source,
                      std::string_view name, const TypeDescriptor* descriptor) noexcept;
 
+// ---- A string's text -> native: exactly what the converters above do with a string input. ----
+// `text` must be NUL-terminated right after its end (as interned texts and texts decoded in
+// place are); a NUL inside it ends a number early and fails the whole-text check.
+
+// "true", "1" (true), "false", "0" (false), case-sensitive.
+bool BoolFromText(ConversionStatus& status, bool& out, std::string_view text,
+                  std::string_view name) noexcept;
+// strtoll with base 0, consumed whole ("" gives 0), within [min, max].
+bool SignedFromText(ConversionStatus& status, int64_t& out, std::string_view text,
+                    std::string_view name, int64_t min, int64_t max, const char* typeName) noexcept;
+// strtoull with base 0, consumed whole, within [0, max]; a text beginning with "-" after blanks
+// is out of range.
+bool UnsignedFromText(ConversionStatus& status, uint64_t& out, std::string_view text,
+                      std::string_view name, uint64_t max, const char* typeName) noexcept;
+// strtod, consumed whole, within [-max, max] and not overflowing.
+bool FloatingFromText(ConversionStatus& status, double& out, std::string_view text,
+                      std::string_view name, double max, const char* typeName) noexcept;
+// The enumerator named `text`, else a registered value given as int32 text.
+bool EnumFromText(ConversionStatus& status, int32_t& out, std::string_view text,
+                  std::string_view name, const TypeDescriptor* descriptor) noexcept;
+
 // A blob's bytes.
 bool BlobFromBinding(ConversionStatus& status, std::vector<uint8_t>& out,
                      const BindingProperty& source, std::string_view name) noexcept;

@@ -1,5 +1,6 @@
 // The conversion of every native C++ type (native_traits.h) to and from BindingProperty, its
-// walk straight into a BindingWriter, and the static handler object of each type that field
+// walk straight into a BindingWriter, its direct input operations for readers that fill it
+// without a value (native_input.h), and the static handler object of each type that field
 // records point at. Everything is derived from the type: no conversion is written by hand per
 // record.
 #ifndef PYX_BINDING_NATIVE_HANDLERS_H_
@@ -18,6 +19,7 @@
 
 #include "binding/binding_writer.h"
 #include "binding/native_conversion.h"
+#include "binding/native_input.h"
 #include "binding/native_traits.h"
 #include "binding/native_walk.h"
 #include "binding/type_descriptor.h"
@@ -311,11 +313,114 @@ bool NativeEmptyForOutput(const T& value, const TypeDescriptor* descriptor,
     }
 }
 
+namespace native_handlers_detail {
+
+// Writes the T at `destination` from a string input's text, as ConvertFromBinding would.
+template <class T>
+bool InputFromText(ConversionStatus& status, void* destination, std::string_view text,
+                   std::string_view name, const TypeDescriptor* descriptor,
+                   const TypeRegistry& /*registry*/) noexcept {
+    constexpr NativeKind kind = NativeKindOf<T>();
+    T& out = *static_cast<T*>(destination);
+    if constexpr (kind == NativeKind::kBool) {
+        return BoolFromText(status, out, text, name);
+    } else if constexpr (kind == NativeKind::kInt8 || kind == NativeKind::kInt16 ||
+                         kind == NativeKind::kInt32 || kind == NativeKind::kInt64) {
+        int64_t value = 0;
+        if (!SignedFromText(status, value, text, name, std::numeric_limits<T>::min(),
+                            std::numeric_limits<T>::max(), NativeKindName(kind))) {
+            return false;
+        }
+        out = static_cast<T>(value);
+        return true;
+    } else if constexpr (kind == NativeKind::kUint8 || kind == NativeKind::kUint16 ||
+                         kind == NativeKind::kUint32 || kind == NativeKind::kUint64) {
+        uint64_t value = 0;
+        if (!UnsignedFromText(status, value, text, name, std::numeric_limits<T>::max(),
+                              NativeKindName(kind))) {
+            return false;
+        }
+        out = static_cast<T>(value);
+        return true;
+    } else if constexpr (kind == NativeKind::kFloat || kind == NativeKind::kDouble) {
+        double value = 0.0;
+        if (!FloatingFromText(status, value, text, name, std::numeric_limits<T>::max(),
+                              NativeKindName(kind))) {
+            return false;
+        }
+        out = static_cast<T>(value);
+        return true;
+    } else if constexpr (kind == NativeKind::kString) {
+        if (!status.Ok()) return false;
+        try {
+            out.assign(text);
+            return true;
+        } catch (const std::exception&) {
+            FailInputOutOfMemory(status, name);
+            return false;
+        }
+    } else {
+        static_assert(kind == NativeKind::kEnum, "only scalars, strings and enums read text");
+        int32_t value = 0;
+        if (!EnumFromText(status, value, text, name, descriptor)) return false;
+        out = static_cast<T>(value);
+        return true;
+    }
+}
+
+template <class C>
+void InputClear(void* container) noexcept {
+    static_cast<C*>(container)->clear();
+}
+
+template <class V>
+void* InputAppend(void* vector) noexcept {
+    if constexpr (std::is_same_v<VectorElementOf<V>, bool>) {
+        return nullptr;
+    } else {
+        try {
+            return &static_cast<V*>(vector)->emplace_back();
+        } catch (const std::exception&) {
+            return nullptr;
+        }
+    }
+}
+
+template <class V>
+bool InputAppendBool(void* vector, bool value) noexcept {
+    try {
+        static_cast<V*>(vector)->push_back(value);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+template <class M>
+void* InputInsert(void* map, std::string_view key) noexcept {
+    try {
+        auto [entry, inserted] = static_cast<M*>(map)->try_emplace(std::string(key));
+        return inserted ? &entry->second : nullptr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+template <class T>
+constexpr NativeInputOps MakeInputOps() noexcept;
+
+}  // namespace native_handlers_detail
+
+// The direct input operations of native type T (native_input.h); null for held values and
+// blobs, which are filled through their handler's FromBinding.
+template <class T>
+constexpr const NativeInputOps* InputOpsOf() noexcept;
+
 // The handler of native type T: converts the T at the field's address.
 template <class T>
-class NativeHandler final : public TypeHandler {
+class NativeHandler final : public NativeTypeHandler {
   public:
-    constexpr NativeHandler() noexcept = default;
+    constexpr NativeHandler() noexcept : NativeTypeHandler(InputOpsOf<T>()) {}
 
     void FromBinding(ConversionStatus& status, void* destination, const BindingProperty& source,
                      std::string_view name, const TypeDescriptor* descriptor,
@@ -342,7 +447,20 @@ class NativeHandler final : public TypeHandler {
 };
 
 template <class T>
+inline constexpr NativeInputOps kNativeInputOps = native_handlers_detail::MakeInputOps<T>();
+
+template <class T>
 inline constexpr NativeHandler<T> kNativeHandler{};
+
+template <class T>
+constexpr const NativeInputOps* InputOpsOf() noexcept {
+    constexpr NativeKind kind = NativeKindOf<T>();
+    if constexpr (kind == NativeKind::kObject || kind == NativeKind::kBlob) {
+        return nullptr;
+    } else {
+        return &kNativeInputOps<std::remove_cv_t<T>>;
+    }
+}
 
 // The static handler object of native type T.
 template <class T>
@@ -350,6 +468,35 @@ constexpr const TypeHandler& HandlerOf() noexcept {
     static_assert(NativeType<T>, "T has no native form (see native_traits.h)");
     return kNativeHandler<std::remove_cv_t<T>>;
 }
+
+namespace native_handlers_detail {
+
+template <class T>
+constexpr NativeInputOps MakeInputOps() noexcept {
+    constexpr NativeKind kind = NativeKindOf<T>();
+    NativeInputOps ops;
+    ops.kind = kind;
+    if constexpr (kind == NativeKind::kVector) {
+        using E = VectorElementOf<T>;
+        ops.element = InputOpsOf<E>();
+        ops.elementHandler = &HandlerOf<E>();
+        ops.clear = &InputClear<T>;
+        ops.append = &InputAppend<T>;
+        if constexpr (std::is_same_v<E, bool>) ops.appendBool = &InputAppendBool<T>;
+    } else if constexpr (kind == NativeKind::kMap) {
+        using E = MapElementOf<T>;
+        ops.element = InputOpsOf<E>();
+        ops.elementHandler = &HandlerOf<E>();
+        ops.clear = &InputClear<T>;
+        ops.insert = &InputInsert<T>;
+    } else if constexpr (kind != NativeKind::kStruct && kind != NativeKind::kObject &&
+                         kind != NativeKind::kBlob) {
+        ops.fromText = &InputFromText<T>;
+    }
+    return ops;
+}
+
+}  // namespace native_handlers_detail
 
 }  // namespace Vane
 
