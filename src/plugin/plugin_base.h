@@ -35,6 +35,7 @@
 #include "binding/binding_property.h"
 #include "binding/json_reader.h"
 #include "binding/json_writer.h"
+#include "binding/native_json_reader.h"
 #include "binding/record_description.h"
 #include "binding/static_type.h"
 #include "plugin/host_core.h"
@@ -486,10 +487,13 @@ void PluginBase::InvokeServiceProxyTyped(const std::string& service, const std::
 template <class T>
 MaybeType<Failure, T> PluginBase::DecodeServiceProxyPayload(
     const PluginServiceProxyResponse& response) {
-    ConversionStatus parsed = ParseJson(response.payload);
-    if (parsed.Ok()) {
-        MaybeType<Failure, T> value = ConvertTo<T>(Types(), parsed.Value(), "<value>");
-        if (value.HasValue()) return value;
+    try {
+        T value{};
+        if (ReadJsonNative(Types(), response.payload, value, "<value>").Ok()) {
+            return MaybeType<Failure, T>(std::move(value));
+        }
+    } catch (const std::exception&) {
+        // Out of memory: reported as the payload failing to convert.
     }
     return Failure(0, "Failed to deserialize response payload \"{payload}\" to a {type}",
                    response.payload, StaticType::Name<T>());
