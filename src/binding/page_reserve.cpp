@@ -1,5 +1,6 @@
 #include "binding/page_reserve.h"
 
+#include <algorithm>
 #include <bit>
 #include <new>
 
@@ -153,6 +154,7 @@ PageReserve::Region* PageReserve::MapRegion() noexcept {
     ++statistics_.regionsMapped;
     ++statistics_.regionsHeld;
     ++statistics_.regionsFree;
+    highWaterRegions_ = std::max(highWaterRegions_, statistics_.regionsHeld);
     Region* region = Find(base);
     region->listed = true;
     withFreePages_.push_back(base);  // capacity reserved by Insert
@@ -196,7 +198,9 @@ void PageReserve::ReleasePage(void* page) noexcept {
     region->usedMask = static_cast<uint16_t>(region->usedMask & ~bit);
     --statistics_.pagesInUse;
     if (region->usedMask == 0) {
-        if (statistics_.regionsFree >= kCachedRegions) {
+        const size_t keep =
+            std::clamp(highWaterRegions_, size_t{kCachedRegions}, size_t{kMaxCachedRegions});
+        if (statistics_.regionsFree >= keep) {
             Unmap(region);
             return;
         }
@@ -211,15 +215,16 @@ void PageReserve::ReleasePage(void* page) noexcept {
 void PageReserve::Trim() noexcept {
     std::lock_guard<std::mutex> lock(mutex_);
     // Erasing shifts table entries, so collect the empty regions first.
-    uintptr_t empty[kCachedRegions];
+    uintptr_t empty[kMaxCachedRegions];
     size_t count = 0;
     for (const Region& region : table_) {
-        if (region.base != 0 && region.usedMask == 0 && count < kCachedRegions) {
+        if (region.base != 0 && region.usedMask == 0 && count < kMaxCachedRegions) {
             empty[count++] = region.base;
         }
     }
     for (size_t index = 0; index < count; ++index) Unmap(Find(empty[index]));
     statistics_.regionsFree = 0;
+    highWaterRegions_ = statistics_.regionsHeld;
 }
 
 PageReserveStatistics PageReserve::Statistics() const noexcept {

@@ -20,10 +20,13 @@ struct PageReserveStatistics {
 
 // Takes address space from the system in regions of 64 KiB (16 pages, committed read-write)
 // and hands it out page by page. A region goes back to the system once all 16 of its pages
-// are free again, except that up to kCachedRegions such empty regions stay mapped for reuse:
-// without them every short-lived tree (one request body, one event payload) would map and
-// unmap a region and fault its pages in again, which costs more than building the tree.
-// Trim() gives the kept regions back too. Thread-safe: one mutex guards all of it. Created on
+// are free again, except that some empty regions stay mapped for reuse: without them every
+// short-lived tree (one request body, one event payload) would map and unmap a region and
+// fault its pages in again, which costs more than building the tree. Empty regions are kept
+// up to the most regions held at once since the last Trim() (the workload's own high-water
+// mark, so a document parsed again and again finds its regions waiting), at least
+// kCachedRegions and at most kMaxCachedRegions. Trim() gives every empty region back and
+// starts the high-water mark again. Thread-safe: one mutex guards all of it. Created on
 // first use and never destroyed, so values destroyed during process exit can still give
 // their pages back.
 class PageReserve {
@@ -35,6 +38,8 @@ class PageReserve {
     // (about 30 regions for 300 missions) to be parsed again and again without mapping and
     // faulting pages in each time. Trim() hands them all back; the plugin's shutdown calls it.
     static constexpr size_t kCachedRegions = 64;
+    // Never more empty regions than this stay mapped (32 MiB).
+    static constexpr size_t kMaxCachedRegions = 512;
 
     // The process-wide reserve.
     static PageReserve& Instance() noexcept;
@@ -43,11 +48,12 @@ class PageReserve {
     void* AcquirePage() noexcept;
 
     // Gives back a page obtained from AcquirePage; when that was its region's last page in
-    // use, the region is kept for reuse if fewer than kCachedRegions are kept, else unmapped.
+    // use, the region is kept for reuse while fewer empty regions are kept than the limit
+    // (see above), else unmapped.
     // Null and pages not handed out are ignored.
     void ReleasePage(void* page) noexcept;
 
-    // Unmaps every region that has no page in use.
+    // Unmaps every region that has no page in use and restarts the high-water mark.
     void Trim() noexcept;
 
     // A consistent snapshot of the counters.
@@ -84,6 +90,7 @@ class PageReserve {
     size_t regionCount_ = 0;
     std::vector<uintptr_t> withFreePages_;  // bases of regions with a free page
     PageReserveStatistics statistics_;
+    size_t highWaterRegions_ = 0;  // most regions held at once since the last Trim
 };
 
 }  // namespace Vane
