@@ -9,6 +9,8 @@ packages=(
   clang libclang-rt-14-dev                     # libFuzzer and sanitizer runtimes
   g++-mingw-w64-i686-posix                     # 32-bit layout check of the host ABI
   nlohmann-json3-dev                           # benchmark reference only
+  libcpp-httplib-dev pkg-config                # HTTP server of the development host (its
+                                               # compile flags come from pkg-config)
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,153 @@
+#include "command_line.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+#include "endpoints.h"
+
+namespace Vane::DevHost {
+namespace {
+
+std::optional<long long> WholeNumber(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (*end != '\0' || errno == ERANGE) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::string>& arguments) {
+    Options options;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string name = arguments[i];
+        std::optional<std::string> inlineValue;
+        if (const size_t equals = name.find('=');
+            name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            inlineValue = name.substr(equals + 1);
+            name.resize(equals);
+        }
+        const auto value = [&]() -> std::optional<std::string> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < arguments.size()) return arguments[++i];
+            return std::nullopt;
+        };
+        const auto flag = [&]() -> bool { return !inlineValue.has_value(); };
+
+        if (name == "--help" || name == "-h") {
+            if (!flag()) return CommandLineError{name + " takes no value"};
+            options.help = true;
+        } else if (name == "--quiet") {
+            if (!flag()) return CommandLineError{name + " takes no value"};
+            options.quiet = true;
+        } else if (name == "--print-scenario") {
+            if (!flag()) return CommandLineError{name + " takes no value"};
+            options.printScenario = true;
+        } else if (name == "--plugin" || name == "--scenario" || name == "--port" ||
+                   name == "--core-version" || name == "--latency" || name == "--http-threads") {
+            std::optional<std::string> text = value();
+            if (!text) return CommandLineError{name + " needs a value"};
+            if (name == "--plugin") {
+                if (text->empty()) return CommandLineError{"--plugin needs a path"};
+                options.pluginPath = *text;
+            } else if (name == "--scenario") {
+                if (text->empty()) return CommandLineError{"--scenario needs a path"};
+                options.scenarioPath = *text;
+            } else if (name == "--port") {
+                std::optional<long long> port = WholeNumber(*text);
+                if (!port || *port < 0 || *port > 65535) {
+                    return CommandLineError{"--port takes a number from 0 to 65535, not '" + *text +
+                                            "'"};
+                }
+                options.port = static_cast<int>(*port);
+            } else if (name == "--core-version") {
+                if (!ParseApiVersion(*text, options.coreVersion)) {
+                    return CommandLineError{"--core-version takes MAJOR.MINOR.PATCH, not '" +
+                                            *text + "'"};
+                }
+            } else if (name == "--latency") {
+                char* end = nullptr;
+                const double ms = std::strtod(text->c_str(), &end);
+                if (text->empty() || *end != '\0' || !std::isfinite(ms) || ms < 0 || ms > 3600000) {
+                    return CommandLineError{
+                        "--latency takes milliseconds from 0 to 3600000, not '" + *text + "'"};
+                }
+                options.latencyMs = ms;
+            } else {
+                std::optional<long long> threads = WholeNumber(*text);
+                if (!threads || *threads < 1 || *threads > 1024) {
+                    return CommandLineError{"--http-threads takes a number from 1 to 1024, not '" +
+                                            *text + "'"};
+                }
+                options.httpThreads = static_cast<int>(*threads);
+            }
+        } else {
+            return CommandLineError{"unknown option '" + arguments[i] + "'"};
+        }
+    }
+    return options;
+}
+
+std::string HelpText() {
+    std::string text =
+        "Usage: devhost [options]\n"
+        "\n"
+        "A development host for the missions plugin: loads the plugin library, gives it a\n"
+        "simulated world (configuration, login, inventories, gameflow, notifications and a remote\n"
+        "missions service behind the service proxy) and serves it over HTTP on 127.0.0.1.\n"
+        "Stop it with Ctrl-C (SIGINT) or SIGTERM: the plugin is shut down and devhost exits 0.\n"
+        "\n"
+        "Options:\n"
+        "  --plugin PATH         plugin library (default build/lib/libpyx_missions.so)\n"
+        "  --port N              port on 127.0.0.1 (default 8080); 0 picks a free port. Once\n"
+        "                        serving, devhost prints \"devhost listening on "
+        "http://127.0.0.1:PORT\"\n"
+        "  --scenario FILE       JSON or YAML scenario laid over the built-in one (objects merge\n"
+        "                        key by key, lists and values replace); sections: player,\n"
+        "                        gameflowPhase, configurationComplete, config, inventory, remote,\n"
+        "                        notifications, resources\n"
+        "  --print-scenario      print the effective scenario as JSON and exit\n"
+        "  --core-version X.Y.Z  plugin API version the core announces (default 18.0.0)\n"
+        "  --latency MS          answer latency of the remote missions service (overrides the\n"
+        "                        scenario's remote.latencyMs)\n"
+        "  --http-threads N      HTTP worker threads (default 64); each open connection, event\n"
+        "                        streams included, holds one\n"
+        "  --quiet               do not print the plugin's log lines on stdout\n"
+        "  --help                this text\n"
+        "\n"
+        "HTTP endpoints (JSON in and out; read-outs with ?since=N answer {\"next\", \"dropped\",\n"
+        "\"items\"}, pass \"next\" back to read only what is new):\n";
+    for (const EndpointDescription& endpoint : Endpoints()) {
+        std::string line = "  " + std::string(endpoint.method);
+        line.resize(9, ' ');
+        line += endpoint.path;
+        text += line + "\n";
+        // Descriptions are wrapped at 90 columns under the path.
+        std::string description = endpoint.description;
+        std::string row = "           ";
+        size_t start = 0;
+        while (start < description.size()) {
+            size_t end = description.find(' ', start);
+            if (end == std::string::npos) end = description.size();
+            const std::string word = description.substr(start, end - start);
+            if (row.size() + word.size() + 1 > 90 && row.size() > 11) {
+                text += row + "\n";
+                row = "           ";
+            }
+            if (row.size() > 11) row += ' ';
+            row += word;
+            start = end + 1;
+        }
+        text += row + "\n";
+    }
+    text +=
+        "\n"
+        "Exit status: 0 after a clean stop, 1 when the plugin cannot be loaded or the port\n"
+        "cannot be bound, 2 for a bad command line or scenario.\n";
+    return text;
+}
+
+}  // namespace Vane::DevHost

@@ -1,0 +1,39 @@
+// The command line of the devhost program.
+#ifndef VANE_DEVHOST_COMMAND_LINE_H_
+#define VANE_DEVHOST_COMMAND_LINE_H_
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "plugin_loader.h"
+#include "util/maybe.h"
+
+namespace Vane::DevHost {
+
+struct Options {
+    std::string pluginPath = "build/lib/libpyx_missions.so";
+    int port = 8080;
+    std::optional<std::string> scenarioPath;
+    ApiVersion coreVersion{18, 0, 0};
+    std::optional<double> latencyMs;
+    int httpThreads = 64;
+    bool quiet = false;
+    bool printScenario = false;
+    bool help = false;
+};
+
+struct CommandLineError {
+    std::string message;
+};
+
+// Reads the arguments after the program name. Options take their value as the next argument
+// or after "=" ("--port 0", "--port=0").
+MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text --help prints: every option and every HTTP endpoint.
+std::string HelpText();
+
+}  // namespace Vane::DevHost
+
+#endif  // VANE_DEVHOST_COMMAND_LINE_H_

@@ -1,0 +1,92 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include "endpoints.h"
+
+namespace Vane::DevHost {
+namespace {
+
+Options Parse(std::vector<std::string> arguments) {
+    MaybeType<CommandLineError, Options> result = ParseCommandLine(arguments);
+    EXPECT_TRUE(result.HasValue()) << (result.IsFailure() ? result.GetFailure().message : "");
+    return result.HasValue() ? result.Value() : Options();
+}
+
+TEST(CommandLine, DefaultsAndEveryOption) {
+    const Options defaults = Parse({});
+    EXPECT_EQ(defaults.pluginPath, "build/lib/libpyx_missions.so");
+    EXPECT_EQ(defaults.port, 8080);
+    EXPECT_EQ(defaults.coreVersion, (ApiVersion{18, 0, 0}));
+    EXPECT_FALSE(defaults.scenarioPath.has_value());
+
+    const Options options =
+        Parse({"--plugin", "p.so", "--port=0", "--scenario", "s.yaml", "--core-version", "18.3.1",
+               "--latency", "12.5", "--http-threads=8", "--quiet", "--print-scenario"});
+    EXPECT_EQ(options.pluginPath, "p.so");
+    EXPECT_EQ(options.port, 0);
+    EXPECT_EQ(options.scenarioPath, "s.yaml");
+    EXPECT_EQ(options.coreVersion, (ApiVersion{18, 3, 1}));
+    EXPECT_EQ(options.latencyMs, 12.5);
+    EXPECT_EQ(options.httpThreads, 8);
+    EXPECT_TRUE(options.quiet);
+    EXPECT_TRUE(options.printScenario);
+    EXPECT_TRUE(Parse({"-h"}).help);
+}
+
+TEST(CommandLine, RefusesWhatItCannotUse) {
+    const struct {
+        std::vector<std::string> arguments;
+        const char* error;
+    } cases[] = {
+        {{"--port", "65536"}, "--port takes a number from 0 to 65535, not '65536'"},
+        {{"--port", "80x"}, "--port takes a number from 0 to 65535, not '80x'"},
+        {{"--port"}, "--port needs a value"},
+        {{"--core-version", "18.0"}, "--core-version takes MAJOR.MINOR.PATCH, not '18.0'"},
+        {{"--core-version", "18.0.4294967296"},
+         "--core-version takes MAJOR.MINOR.PATCH, not '18.0.4294967296'"},
+        {{"--latency", "-1"}, "--latency takes milliseconds from 0 to 3600000, not '-1'"},
+        {{"--latency", "nan"}, "--latency takes milliseconds from 0 to 3600000, not 'nan'"},
+        {{"--http-threads", "0"}, "--http-threads takes a number from 1 to 1024, not '0'"},
+        {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--plugin="}, "--plugin needs a path"},
+        {{"serve"}, "unknown option 'serve'"},
+    };
+    for (const auto& c : cases) {
+        MaybeType<CommandLineError, Options> result = ParseCommandLine(c.arguments);
+        ASSERT_TRUE(result.IsFailure()) << c.error;
+        EXPECT_EQ(result.GetFailure().message, c.error);
+    }
+}
+
+TEST(CommandLine, HelpNamesEveryOptionAndEndpoint) {
+    const std::string help = HelpText();
+    for (const char* option :
+         {"--plugin", "--port", "--scenario", "--print-scenario", "--core-version", "--latency",
+          "--http-threads", "--quiet", "--help"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    }
+    for (const EndpointDescription& endpoint : Endpoints()) {
+        EXPECT_NE(help.find(endpoint.path), std::string::npos) << endpoint.path;
+    }
+}
+
+TEST(CoreVersion, CompatibilityFollowsMinorThenPatch) {
+    const struct {
+        ApiVersion core;
+        ApiVersion plugin;
+        bool supported;
+    } cases[] = {
+        {{18, 0, 0}, {18, 0, 0}, true},  {{18, 0, 5}, {18, 0, 0}, true},
+        {{18, 3, 0}, {18, 0, 9}, true},  {{18, 0, 0}, {18, 0, 1}, false},
+        {{18, 0, 0}, {18, 1, 0}, false}, {{19, 0, 0}, {18, 0, 0}, false},
+        {{17, 9, 9}, {18, 0, 0}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CoreSupportsPlugin(c.core, c.plugin), c.supported)
+            << ApiVersionText(c.core) << " / " << ApiVersionText(c.plugin);
+    }
+}
+
+}  // namespace
+}  // namespace Vane::DevHost

@@ -1,0 +1,221 @@
+// The devhost program with the missions plugin, driven over HTTP as a front-end developer
+// would: missions after start, marking viewed, opting, pushed updates, logout and errors.
+#include <gtest/gtest.h>
+
+#include "binding/json_reader.h"
+#include "devhost_process_test_support.h"
+#include "value_access.h"
+
+namespace Vane::DevHost {
+namespace {
+
+using testing::DevHostProcess;
+using testing::EventStreamListener;
+using testing::Eventually;
+
+constexpr const char* kMissions = "/pyx-missions/v1/missions";
+constexpr const char* kPlayer = "/pyx-missions/v1/player";
+// The built-in player, as the remote service keys it.
+constexpr const char* kRemotePlayer = "XX1/2400001";
+
+BindingProperty Json(const std::string& text) {
+    ConversionStatus status = ParseJson(text);
+    EXPECT_TRUE(status.Ok()) << text;
+    return std::move(status.Value());
+}
+
+const BindingProperty* FindById(const BindingProperty& list, const std::string& id) {
+    for (const BindingProperty& item : list.Elements()) {
+        if (ReadString(item.Member("id")).value_or("") == id) return &item;
+    }
+    return nullptr;
+}
+
+class MissionsHostTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        process_ = DevHostProcess::Start(DEVHOST_BINARY,
+                                         {"--plugin", MISSIONS_PLUGIN, "--latency", "30"}, error);
+        ASSERT_NE(process_, nullptr) << error;
+        client_ = process_->Client();
+    }
+
+    BindingProperty Get(const std::string& path, int expectedStatus = 200) {
+        httplib::Result result = client_->Get(path);
+        EXPECT_TRUE(result) << path;
+        if (!result) return BindingProperty();
+        EXPECT_EQ(result->status, expectedStatus) << path << ": " << result->body;
+        return Json(result->body);
+    }
+
+    BindingProperty Missions() { return Get(kMissions); }
+
+    // The number the next request of the plugin will get in /devhost/requests.
+    uint64_t NextRequest() {
+        return ReadUint64(Get("/devhost/requests?since=999999999").Member("next")).value_or(0);
+    }
+
+    // How many service-proxy fetches the plugin sent since request number `since`.
+    size_t FetchesSince(uint64_t since) {
+        const BindingProperty items =
+            Get("/devhost/requests?since=" + std::to_string(since)).Member("items");
+        size_t fetches = 0;
+        for (const BindingProperty& request : items.Elements()) {
+            if (ReadString(request.Member("url")) != "/pyx-login/v1/service-proxy-uuid-requests") {
+                continue;
+            }
+            const std::string envelope =
+                ReadString(request.Member("arguments").Element(2).Member("value")).value_or("");
+            fetches += envelope.find("?locale=") != std::string::npos ? 1 : 0;
+        }
+        return fetches;
+    }
+
+    std::unique_ptr<DevHostProcess> process_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(MissionsHostTest, MissionsAreServedAfterStartWithNotificationAndCelebration) {
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 4; })) << process_->Output();
+    const BindingProperty missions = Missions();
+    const BindingProperty* first = FindById(missions, "mission-first-win");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(ReadString(first->Member("title")), "First Win of the Day");
+    EXPECT_EQ(ReadInt64(first->Member("completedDate")), -1);
+    EXPECT_EQ(Get("/pyx-missions/v1/series").Size(), 2u);
+
+    // Two new missions to show: one notification, quantity 2.
+    ASSERT_TRUE(Eventually([&] {
+        return Get("/devhost/resources/player-notifications/v1/notifications").Size() == 1;
+    }));
+    const BindingProperty notification =
+        Get("/devhost/resources/player-notifications/v1/notifications").Element(0);
+    EXPECT_EQ(ReadString(notification.Member("source")), "missions");
+    EXPECT_EQ(ReadString(notification.Member("type")), "new_mission");
+    EXPECT_EQ(ReadString(notification.Member("data").Member("quantity")), "2");
+    EXPECT_EQ(ToJsonText(Get("/devhost/registrations")), R"({"missions-celebration":2})");
+
+    // The eligibility data reached the remote service with the fetch.
+    const BindingProperty eligibility =
+        Get("/devhost/remote").Member("players").Member(kRemotePlayer).Member("eligibility");
+    EXPECT_EQ(ReadInt64(eligibility.Member("level")), 30);
+    EXPECT_EQ(ToJsonText(eligibility.Member("playerInventory").Member("wardSkins")),
+              "[1,4294967296]");
+
+    EXPECT_EQ(process_->Stop(SIGINT), 0) << process_->Output();
+}
+
+TEST_F(MissionsHostTest, MarkViewedReachesTheServiceAndTheNextFetchShowsIt) {
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 4; })) << process_->Output();
+    EXPECT_FALSE(FindById(Missions(), "mission-first-win")->Member("viewed").GetBool(true));
+
+    httplib::Result viewed = client_->Put(
+        kPlayer, R"({"missionIds":["mission-first-win"],"seriesIds":["series-starter"]})",
+        "application/json");
+    ASSERT_TRUE(viewed);
+    EXPECT_EQ(viewed->status, 204) << viewed->body;
+    ASSERT_TRUE(Eventually([&] {
+        const BindingProperty calls = Get("/devhost/remote/calls").Member("items");
+        for (const BindingProperty& call : calls.Elements()) {
+            if (ReadString(call.Member("path")) == "/missions/v3/player/XX1/2400001/viewed/") {
+                return true;
+            }
+        }
+        return false;
+    }));
+    // The plugin's list changes only with the next fetch.
+    EXPECT_FALSE(FindById(Missions(), "mission-first-win")->Member("viewed").GetBool(true));
+
+    httplib::Result opt = client_->Patch(
+        kPlayer, R"({"seriesId":"series-event","optStatus":"OPT_IN"})", "application/json");
+    ASSERT_TRUE(opt);
+    EXPECT_EQ(opt->status, 204) << opt->body;
+
+    httplib::Result force = client_->Post("/pyx-missions/v1/force", "", "application/json");
+    ASSERT_TRUE(force);
+    EXPECT_EQ(force->status, 204) << force->body;
+    ASSERT_TRUE(Eventually([&] {
+        const BindingProperty missions = Missions();
+        const BindingProperty* mission = FindById(missions, "mission-first-win");
+        return mission != nullptr && mission->Member("viewed").GetBool();
+    }));
+    EXPECT_FALSE(FindById(Missions(), "mission-first-win")->Member("isNew").GetBool(true));
+    const BindingProperty series = Get("/pyx-missions/v1/series");
+    EXPECT_TRUE(FindById(series, "series-starter")->Member("viewed").GetBool());
+    EXPECT_EQ(ReadString(FindById(series, "series-event")->Member("status")), "OPT_IN");
+}
+
+TEST_F(MissionsHostTest, PushedUpdateFetchesAgainAndPublishesEvents) {
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 4; })) << process_->Output();
+    EventStreamListener events(process_->Port());
+    ASSERT_TRUE(events.WaitConnected());
+    const uint64_t since = NextRequest();
+
+    // The remote service changes; the plugin learns it from the pushed update.
+    httplib::Result replaced =
+        client_->Put("/devhost/remote/missions", R"([{"id":"pushed","title":"Pushed mission"}])",
+                     "application/json");
+    ASSERT_TRUE(replaced);
+    EXPECT_EQ(replaced->status, 204) << replaced->body;
+    httplib::Result pushed = client_->Post("/devhost/player-update", "", "application/json");
+    ASSERT_TRUE(pushed);
+    EXPECT_EQ(pushed->status, 200) << pushed->body;
+
+    ASSERT_TRUE(Eventually([&] { return FetchesSince(since) >= 1; }));
+    ASSERT_TRUE(
+        Eventually([&] { return events.Count("OnJsonApiEvent_pyx-missions_v1_missions") >= 1; }));
+    ASSERT_TRUE(
+        Eventually([&] { return events.Count("OnJsonApiEvent_pyx-missions_v1_series") >= 1; }));
+    BindingProperty update;
+    for (const auto& event : events.Events()) {
+        if (event.name == "OnJsonApiEvent_pyx-missions_v1_missions") update = Json(event.data);
+    }
+    EXPECT_EQ(ReadString(update.Member("uri")), kMissions);
+    EXPECT_EQ(ReadString(update.Member("eventType")), "Update");
+    ASSERT_EQ(update.Member("data").Size(), 1u);
+    EXPECT_EQ(ReadString(update.Member("data").Element(0).Member("id")), "pushed");
+    EXPECT_EQ(Missions().Size(), 1u);
+}
+
+TEST_F(MissionsHostTest, LogoutEmptiesTheMissionsRoute) {
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 4; })) << process_->Output();
+    httplib::Result logout = client_->Post("/devhost/logout", "", "application/json");
+    ASSERT_TRUE(logout);
+    EXPECT_EQ(logout->status, 204);
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 0; }));
+    EXPECT_EQ(Missions().Kind(), PropertyKind::kCollection);  // an empty list, not an error
+
+    // Logging in again brings them back.
+    httplib::Result login = client_->Post("/devhost/login", "", "application/json");
+    ASSERT_TRUE(login);
+    EXPECT_EQ(login->status, 200);
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 4; }));
+}
+
+TEST_F(MissionsHostTest, RouteErrorsPassThroughWithTheirStatus) {
+    // The dispatcher itself refuses a path its route does not match (a query on a literal
+    // route), with its own status.
+    httplib::Result query = client_->Get(std::string(kMissions) + "?debug=1");
+    ASSERT_TRUE(query);
+    EXPECT_EQ(query->status, 404);
+    EXPECT_EQ(ReadString(Json(query->body).Member("message")), "Invalid function");
+
+    // A body the route cannot decode: the decoder's message; no status from the route, so 500.
+    httplib::Result bad = client_->Put(kPlayer, "{\"missionIds\": [", "application/json");
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->status, 500);
+    const std::string message = ReadString(Json(bad->body).Member("message")).value_or("");
+    EXPECT_NE(message.find("at offset 16"), std::string::npos) << message;
+
+    httplib::Result text = client_->Put(kPlayer, "ids", "text/plain");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(ReadString(Json(text->body).Member("message")), "Unsupported body content type");
+
+    httplib::Result method = client_->Delete(kMissions);
+    ASSERT_TRUE(method);
+    EXPECT_EQ(method->status, 405);
+}
+
+}  // namespace
+}  // namespace Vane::DevHost

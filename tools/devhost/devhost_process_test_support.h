@@ -1,0 +1,214 @@
+// Runs the devhost program for integration tests: starts it on a free port, drives it over
+// HTTP, listens to its event stream and stops it with a signal.
+#ifndef VANE_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
+#define VANE_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
+
+#include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace Vane::DevHost::testing {
+
+// Polls `condition` every 20 ms until it holds or `timeout` passes; the result of the last poll.
+inline bool Eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One devhost process whose stdout and stderr go to a file (so it never blocks on a pipe).
+class DevHostProcess {
+  public:
+    // Starts `binary` with `arguments` plus "--port 0" and waits for its listening line. Null,
+    // with `error` set, when it does not come up.
+    static std::unique_ptr<DevHostProcess> Start(const std::string& binary,
+                                                 std::vector<std::string> arguments,
+                                                 std::string& error) {
+        auto process = std::unique_ptr<DevHostProcess>(new DevHostProcess());
+        char name[] = "/tmp/devhost-test-XXXXXX";
+        const int fd = mkstemp(name);
+        if (fd < 0) {
+            error = "mkstemp failed";
+            return nullptr;
+        }
+        process->outputPath_ = name;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fd, 1);
+        posix_spawn_file_actions_adddup2(&actions, fd, 2);
+        arguments.insert(arguments.begin(), binary);
+        arguments.push_back("--port");
+        arguments.push_back("0");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        const int spawned =
+            posix_spawn(&process->pid_, binary.c_str(), &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fd);
+        if (spawned != 0) {
+            error = "cannot start " + binary;
+            process->pid_ = -1;
+            return nullptr;
+        }
+        const std::string listening = "devhost listening on http://127.0.0.1:";
+        const bool up = Eventually([&] {
+            const std::string output = process->Output();
+            const size_t at = output.find(listening);
+            if (at == std::string::npos) return false;
+            const size_t digits = at + listening.size();
+            const size_t end = output.find('\n', digits);
+            if (end == std::string::npos) return false;  // the line is not complete yet
+            process->port_ = std::atoi(output.substr(digits, end - digits).c_str());
+            return process->port_ > 0;
+        });
+        if (!up) {
+            error = "devhost did not start; its output:\n" + process->Output();
+            return nullptr;
+        }
+        return process;
+    }
+
+    ~DevHostProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (!outputPath_.empty()) std::remove(outputPath_.c_str());
+    }
+
+    int Port() const { return port_; }
+    std::string Output() const { return ReadWholeFile(outputPath_); }
+
+    // A client for the process, with generous timeouts for a loaded machine.
+    std::unique_ptr<httplib::Client> Client() const {
+        auto client = std::make_unique<httplib::Client>("127.0.0.1", port_);
+        client->set_read_timeout(std::chrono::seconds(20));
+        return client;
+    }
+
+    // Sends `signal` and waits for the exit; the exit status, or -1 when it did not exit
+    // normally within `timeout`.
+    int Stop(int signal = SIGTERM, std::chrono::seconds timeout = std::chrono::seconds(20)) {
+        if (pid_ <= 0) return -1;
+        kill(pid_, signal);
+        int status = 0;
+        const bool exited =
+            Eventually([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
+                       std::chrono::duration_cast<std::chrono::milliseconds>(timeout));
+        if (!exited) return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    DevHostProcess() = default;
+
+    pid_t pid_ = -1;
+    int port_ = 0;
+    std::string outputPath_;
+};
+
+// Listens to GET /events on a thread of its own and keeps every event.
+class EventStreamListener {
+  public:
+    struct Event {
+        std::string name;
+        std::string data;
+    };
+
+    explicit EventStreamListener(int port) : client_("127.0.0.1", port) {
+        client_.set_read_timeout(std::chrono::seconds(60));
+        thread_ = std::thread([this] {
+            client_.Get("/events", [this](const char* data, size_t size) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                buffer_.append(data, size);
+                Parse();
+                return !stopping_.load();
+            });
+        });
+    }
+
+    ~EventStreamListener() { Stop(); }
+
+    // True once the stream is attached (its first comment arrived).
+    bool WaitConnected() {
+        return Eventually([this] {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return connected_;
+        });
+    }
+
+    std::vector<Event> Events() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return events_;
+    }
+
+    size_t Count(const std::string& name) {
+        size_t count = 0;
+        for (const Event& event : Events()) count += event.name == name ? 1 : 0;
+        return count;
+    }
+
+    void Stop() {
+        stopping_ = true;
+        client_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+
+  private:
+    void Parse() {
+        for (size_t end; (end = buffer_.find("\n\n")) != std::string::npos;) {
+            const std::string block = buffer_.substr(0, end);
+            buffer_.erase(0, end + 2);
+            Event event;
+            std::istringstream lines(block);
+            for (std::string line; std::getline(lines, line);) {
+                if (line.rfind(": connected", 0) == 0) connected_ = true;
+                if (line.rfind("event: ", 0) == 0) event.name = line.substr(7);
+                if (line.rfind("data: ", 0) == 0) event.data += line.substr(6);
+            }
+            if (!event.name.empty()) events_.push_back(event);
+        }
+    }
+
+    httplib::Client client_;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    std::mutex mutex_;
+    std::string buffer_;
+    bool connected_ = false;
+    std::vector<Event> events_;
+};
+
+}  // namespace Vane::DevHost::testing
+
+#endif  // VANE_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_

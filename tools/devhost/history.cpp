@@ -1,0 +1,51 @@
+#include "history.h"
+
+#include <algorithm>
+
+#include "value_access.h"
+
+namespace Vane::DevHost {
+
+uint64_t History::Add(BindingProperty entry) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint64_t number = next_++;
+    SetMemberUnsigned(entry, "seq", number);
+    entries_.push_back(std::move(entry));
+    while (entries_.size() > capacity_) entries_.pop_front();
+    return number;
+}
+
+BindingProperty History::Since(uint64_t since, size_t limit) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const uint64_t first = next_ - entries_.size();
+    const uint64_t wanted = std::max<uint64_t>(since, 1);
+    const uint64_t start = std::max(wanted, first);
+    uint64_t next = std::min(start, next_);
+    BindingProperty result;
+    result.MakeStructure();
+    BindingProperty* items = result.MemberForWrite("items");
+    if (items != nullptr) {
+        items->MakeCollection();
+        for (uint64_t number = start; number < next_ && items->Size() < limit; ++number) {
+            BindingProperty* item = items->AppendElement();
+            if (item == nullptr) break;
+            item->CopyFrom(entries_[static_cast<size_t>(number - first)]);
+            next = number + 1;
+        }
+    }
+    SetMemberUnsigned(result, "next", next);
+    SetMemberUnsigned(result, "dropped", wanted < first ? first - wanted : 0);
+    return result;
+}
+
+uint64_t History::NextNumber() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return next_;
+}
+
+void History::Clear() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    entries_.clear();
+}
+
+}  // namespace Vane::DevHost

@@ -1,0 +1,130 @@
+// devhost: the development host program (see HelpText in command_line.cpp).
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "binding/json_writer.h"
+#include "command_line.h"
+#include "dev_host.h"
+#include "http_server.h"
+#include "scenario.h"
+
+namespace {
+
+using namespace Vane::DevHost;
+
+bool ReadFile(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream content;
+    content << in.rdbuf();
+    text = content.str();
+    return !in.bad();
+}
+
+int Run(int argc, char** argv) {
+    Vane::MaybeType<CommandLineError, Options> parsed =
+        ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (parsed.IsFailure()) {
+        std::fprintf(stderr, "devhost: %s\nTry 'devhost --help'.\n",
+                     parsed.GetFailure().message.c_str());
+        return 2;
+    }
+    const Options& options = parsed.Value();
+    if (options.help) {
+        std::fputs(HelpText().c_str(), stdout);
+        return 0;
+    }
+
+    std::string fileText;
+    if (options.scenarioPath && !ReadFile(*options.scenarioPath, fileText)) {
+        std::fprintf(stderr, "devhost: cannot read the scenario %s: %s\n",
+                     options.scenarioPath->c_str(), std::strerror(errno));
+        return 2;
+    }
+    const std::string* file = options.scenarioPath ? &fileText : nullptr;
+    const std::string source = options.scenarioPath.value_or("<built-in scenario>");
+    if (options.printScenario) {
+        auto document = EffectiveScenarioDocument(file, source);
+        auto checked = document.HasValue()
+                           ? BuildScenario(document.Value(), source)
+                           : Vane::MaybeType<ScenarioError, Scenario>(document.GetFailure());
+        if (checked.IsFailure()) {
+            std::fprintf(stderr, "devhost: %s\n", checked.GetFailure().message.c_str());
+            return 2;
+        }
+        std::printf("%s\n", Vane::WriteJson(document.Value(), nullptr, "\n").c_str());
+        return 0;
+    }
+    Vane::MaybeType<ScenarioError, Scenario> scenario = LoadScenario(file, source);
+    if (scenario.IsFailure()) {
+        std::fprintf(stderr, "devhost: %s\n", scenario.GetFailure().message.c_str());
+        return 2;
+    }
+    if (options.latencyMs) scenario.Value().remoteLatencySeconds = *options.latencyMs / 1000.0;
+
+    // Signals are taken by sigwait below, so every thread started from here on blocks them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    DevHost host(scenario.Value(), !options.quiet);
+    HttpServer server(host, options.httpThreads);
+    const int port = server.Bind(options.port);
+    if (port < 0) {
+        std::fprintf(stderr, "devhost: cannot listen on 127.0.0.1:%d\n", options.port);
+        return 1;
+    }
+    Vane::MaybeType<LoadError, bool> started = host.Start(options.pluginPath, options.coreVersion);
+    if (started.IsFailure()) {
+        std::fprintf(stderr, "devhost: %s\n", started.GetFailure().message.c_str());
+        return 1;
+    }
+    if (!started.Value()) {
+        std::fprintf(stderr,
+                     "devhost: the plugin did not start (its initialise answered 0); "
+                     "serving it anyway\n");
+    }
+    std::thread serving([&server] {
+        if (!server.Serve()) {
+            std::fprintf(stderr, "devhost: the HTTP server stopped unexpectedly\n");
+            kill(getpid(), SIGTERM);
+        }
+    });
+    std::printf("devhost listening on http://127.0.0.1:%d\n", port);
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    std::printf("devhost: %s received, stopping\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+    std::fflush(stdout);
+    server.Stop();
+    serving.join();
+    host.Stop();
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "devhost: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "devhost: unexpected failure\n");
+    }
+    return 1;
+}
