@@ -15,6 +15,8 @@
 #include "api/http_method.h"
 #include "binding/binding_property.h"
 #include "binding/conversion_status.h"
+#include "binding/enum_name_resolver.h"
+#include "binding/host_value_arena.h"
 
 namespace Vane {
 
@@ -58,6 +60,12 @@ class ResponseStream {
 
 // The outcome of one call: a value or a failure, and what the response carries besides.
 // Created empty (a value of kind empty, status 0) for every request.
+//
+// The value comes in one of two forms. Every handler may give a BindingProperty (SetValue).
+// When the caller will only hand the value to the host (the route path), it says so with
+// RequestHostValue before the call, and a handler that can build the host form directly may
+// give that instead (SetHostValue): the finished tree in an arena, which skips the dynamic value
+// and the owned copy of it. Callers that did not ask always find the value in Value().
 class FunctionResult {
   public:
     FunctionResult() noexcept = default;
@@ -72,13 +80,33 @@ class FunctionResult {
     // The failure's message; "" when the result is not a failure.
     std::string_view Error() const noexcept { return outcome_.Error(); }
 
-    // Replaces the value with `value` (which is left empty). Ignored after a failure. False when
-    // memory ran out, which leaves the result a failure.
+    // Replaces the value with `value` (which is left empty), dropping a host-form value. Ignored
+    // after a failure. False when memory ran out, which leaves the result a failure.
     bool SetValue(BindingProperty& value) noexcept;
     bool SetValue(BindingProperty&& value) noexcept { return SetValue(value); }
     // Makes the result a failure with `message`: the value is cleared first and becomes
-    // {"error": message}, and a body stream is discarded. A later call replaces the message.
+    // {"error": message}, and a body stream and a host-form value are discarded. A later call
+    // replaces the message.
     void SetFailure(std::string_view message) noexcept;
+
+    // Tells the handler that the value will go to the host only, so it may give it in host form
+    // with SetHostValue; `resolver` (may be null) is what writes enumerations by name there.
+    void RequestHostValue(const EnumNameResolver* resolver) noexcept {
+        hostValueRequested_ = true;
+        hostValueResolver_ = resolver;
+    }
+    // Whether RequestHostValue was called.
+    bool HostValueRequested() const noexcept { return hostValueRequested_; }
+    // The resolver given to RequestHostValue (null when none was).
+    const EnumNameResolver* HostValueResolver() const noexcept { return hostValueResolver_; }
+    // Replaces the value with the finished host-form tree `arena`; Value() becomes empty. Ignored
+    // (the arena is destroyed) after a failure, when `arena` is null, or when no host value was
+    // requested.
+    void SetHostValue(std::unique_ptr<HostValueArena> arena) noexcept;
+    // The host-form value, or null when the value is in Value().
+    const HostValueArena* HostValueTree() const noexcept { return hostValue_.get(); }
+    // Hands the host-form value over to the caller (null when there is none).
+    std::unique_ptr<HostValueArena> TakeHostValue() noexcept { return std::move(hostValue_); }
 
     // The body stream, if any.
     ResponseStream* Stream() const noexcept { return stream_.get(); }
@@ -100,6 +128,9 @@ class FunctionResult {
   private:
     ConversionStatus outcome_;
     std::unique_ptr<ResponseStream> stream_;
+    std::unique_ptr<HostValueArena> hostValue_;
+    const EnumNameResolver* hostValueResolver_ = nullptr;
+    bool hostValueRequested_ = false;
 };
 
 // Performs the calls of one registered function. Owned by its route binding and shared by

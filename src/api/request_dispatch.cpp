@@ -34,6 +34,41 @@ void FreeText(const char* text) noexcept {
     if (text && !IsStaticText(text)) std::free(const_cast<char*>(text));
 }
 
+// The status message is the one text every built response carries, so its block also says how
+// the value is to be freed: the message's characters follow the address of the arena that holds
+// the value, or null when the value is an owned tree (or there is none). The host sees only the
+// characters.
+constexpr size_t kStatusPrefix = sizeof(HostValueArena*);
+
+char* NewStatusMessage(std::string_view text) noexcept {
+    auto* block = static_cast<char*>(std::malloc(kStatusPrefix + text.size() + 1));
+    if (!block) return nullptr;
+    const HostValueArena* none = nullptr;
+    std::memcpy(block, &none, kStatusPrefix);
+    char* chars = block + kStatusPrefix;
+    if (!text.empty()) std::memcpy(chars, text.data(), text.size());
+    chars[text.size()] = '\0';
+    return chars;
+}
+
+HostValueArena* ArenaOfStatusMessage(const char* message) noexcept {
+    if (!message || IsStaticText(message)) return nullptr;
+    HostValueArena* arena = nullptr;
+    std::memcpy(&arena, message - kStatusPrefix, kStatusPrefix);
+    return arena;
+}
+
+void AttachArena(const char* message, HostValueArena* arena) noexcept {
+    std::memcpy(const_cast<char*>(message) - kStatusPrefix, &arena, kStatusPrefix);
+}
+
+// Frees the status message's block and the arena it names.
+void FreeStatusMessage(const char* message) noexcept {
+    if (!message || IsStaticText(message)) return;
+    delete ArenaOfStatusMessage(message);
+    std::free(const_cast<char*>(message) - kStatusPrefix);
+}
+
 uint8_t PYX_CDECL ReadStream(void* context, char* buffer, uint32_t* inOutCount, uint8_t* outMore) {
     if (!context || !inOutCount) return 0;
     bool more = false;
@@ -48,9 +83,10 @@ void PYX_CDECL ReleaseStream(void* stream) {
 
 // Frees what the response owns, except a stream; leaves the fields as they are.
 void FreeResponseParts(HostRouteResponse& response) noexcept {
-    ReleaseHostValue(response.value);
+    // An arena's tree goes with its arena; only an owned tree is freed part by part.
+    if (!ArenaOfStatusMessage(response.statusMessage)) ReleaseHostValue(response.value);
     FreeText(response.error);
-    FreeText(response.statusMessage);
+    FreeStatusMessage(response.statusMessage);
     if (response.headers) {
         for (uint32_t i = 0; i < response.headerCount; ++i) {
             FreeText(response.headers[i].name);
@@ -61,8 +97,8 @@ void FreeResponseParts(HostRouteResponse& response) noexcept {
 }
 
 // Fills `response` except for the stream; false when memory ran out (what was built is then
-// freed and `response` zeroed).
-bool BuildResponse(HostRouteResponse& response, const FunctionResult& result,
+// freed and `response` zeroed). A host-form value moves out of `result` only on success.
+bool BuildResponse(HostRouteResponse& response, FunctionResult& result,
                    const TypeRegistry* registry) noexcept {
     std::memset(&response, 0, sizeof(response));
     response.release = &ReleaseRouteResponse;
@@ -72,7 +108,7 @@ bool BuildResponse(HostRouteResponse& response, const FunctionResult& result,
         response.error = Duplicate(result.Error());
         response.errorFlag = 1;
         ok = response.error != nullptr;
-    } else if (!result.Value().IsEmpty()) {
+    } else if (!result.HostValueTree() && !result.Value().IsEmpty()) {
         std::string message;
         if (!BindingToHostValue(result.Value(), registry, response.value, &message)) {
             status = 400;
@@ -84,8 +120,7 @@ bool BuildResponse(HostRouteResponse& response, const FunctionResult& result,
     response.options = result.options;
     response.mode = result.mode >= 1 && result.mode <= 3 ? result.mode : 0;
     response.status = status;
-    response.statusMessage = result.statusMessage.empty() ? Duplicate(std::string_view())
-                                                          : Duplicate(result.statusMessage);
+    response.statusMessage = NewStatusMessage(result.statusMessage);
     ok = ok && response.statusMessage != nullptr;
     const size_t count = result.headers.size();
     if (ok && count > 0) {
@@ -103,8 +138,14 @@ bool BuildResponse(HostRouteResponse& response, const FunctionResult& result,
         FreeResponseParts(response);
         std::memset(&response, 0, sizeof(response));
         response.release = &ReleaseRouteResponse;
+        return false;
     }
-    return ok;
+    if (!result.IsFailure() && result.HostValueTree()) {
+        HostValueArena* arena = result.TakeHostValue().release();
+        response.value = arena->Root();
+        AttachArena(response.statusMessage, arena);
+    }
+    return true;
 }
 
 void WriteFailure(HostRouteResponse& response, std::string_view message, int32_t status) noexcept {
@@ -240,6 +281,8 @@ void PYX_CDECL HandleRequest(HostRouteResponse* response,
     const std::string_view path = request->path;
 
     FunctionResult result;
+    // The value goes to the host only: typed handlers may build its host form directly.
+    result.RequestHostValue(binding.function->registry);
     uintptr_t token = 0;
     try {
         RouteMatch match;

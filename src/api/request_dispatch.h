@@ -42,6 +42,8 @@ bool MatchRoute(std::span<const RouteBinding* const> candidates, std::string_vie
 //     `registry` (may be null). When the conversion fails, the status becomes 400, and the
 //     error text and flag carry the conversion's message, so the host never takes the failed
 //     call for a success without a value;
+//   - a host-form value (FunctionResult::HostValueTree): handed over as it is, its root
+//     becoming the response's value and its arena moving out of `result` into the response;
 //   - options; mode (1, 2 and 3 pass, others become 0); status (the result's unless the
 //     conversion failed); a copy of the status message (empty text when none); a new array of
 //     copied header pairs with its count;
@@ -54,7 +56,8 @@ void WriteResponse(HostRouteResponse& response, FunctionResult& result,
                    const TypeRegistry* registry) noexcept;
 
 // The response's release function: frees everything WriteResponse put into the response (the
-// value tree, texts, the header array) and zeroes the record. A stream is left to whoever
+// owned value tree, or the arena holding the tree at once; texts; the header array) and zeroes
+// the record. A stream is left to whoever
 // drains it (its own release function frees it). A null response is ignored.
 void PYX_CDECL ReleaseRouteResponse(HostRouteResponse* response) noexcept;
 
@@ -63,12 +66,12 @@ void PYX_CDECL ReleaseRouteResponse(HostRouteResponse* response) noexcept;
 // (or a null request, context or path) answers the error text "Invalid function" with status
 // 404. Otherwise the arguments are bound (headers, captures and query, then named host
 // arguments, then the body), the handler prepares and performs the call (with a RequestContext
-// when it asks for one), and the response is written; what Prepare made is released after.
-// Safe to call from several threads at once. Null pointers inside the request (header names
-// and values, content type, custom method, argument names, arrays with a count) never crash
-// it. Nothing escapes: an exception thrown by a handler answers the failure "Function '%1'
-// failed: %2" (or "Function '%1' failed." when it carries no text) with status 500. A null
-// response is ignored.
+// when it asks for one, and asked for the host form of its value), and the response is written;
+// what Prepare made is released after. Safe to call from several threads at once. Null pointers
+// inside the request (header names and values, content type, custom method, argument names, arrays
+// with a count) never crash it. Nothing escapes: an exception thrown by a handler answers the
+// failure "Function '%1' failed: %2" (or "Function '%1' failed." when it carries no text) with
+// status 500. A null response is ignored.
 void PYX_CDECL HandleRequest(HostRouteResponse* response, const HostRouteRequest* request) noexcept;
 
 }  // namespace Vane

@@ -14,7 +14,9 @@
 // the list. It returns void, a native type T, MaybeType<Failure, T> or MaybeType<Failure, void>;
 // a returned failure's message becomes the call's failure. One ArgumentSpec declares each
 // native parameter, in order. The described records and enumerations the parameters and the
-// result hold are registered with the API's type registry.
+// result hold are registered with the API's type registry. A returned T becomes the result's
+// value; when the caller asked for the host form (the host's route calls), T is walked straight
+// into a host-value arena instead, which is what keeps large route answers cheap.
 #ifndef PYX_API_TYPED_HANDLER_H_
 #define PYX_API_TYPED_HANDLER_H_
 
@@ -36,6 +38,7 @@
 #include "api/function_handler.h"
 #include "api/function_registry.h"
 #include "api/http_method.h"
+#include "binding/host_value_arena.h"
 #include "binding/native_handlers.h"
 #include "binding/native_traits.h"
 #include "binding/record_description.h"
@@ -284,6 +287,7 @@ class TypedHandler final : public FunctionHandler {
 
     template <class V>
     void StoreValue(FunctionResult& result, const V& value) {
+        if (result.HostValueRequested()) return StoreHostValue(result, value);
         ConversionStatus status;
         ConvertToBinding<V>(status, status.Value(), value, resultDescriptor_, *registry_);
         if (!status.Ok()) {
@@ -291,6 +295,24 @@ class TypedHandler final : public FunctionHandler {
             return;
         }
         result.SetValue(status.Value());
+    }
+
+    // The value walked straight into its host form: the same tree, failures and messages as the
+    // dynamic value converted by the response writer, without building either copy. A value
+    // the host form cannot hold fails with status 400, as the response writer's conversion does.
+    template <class V>
+    void StoreHostValue(FunctionResult& result, const V& value) {
+        HostValueArenaWriter writer(result.HostValueResolver());
+        ConversionStatus status;
+        WalkNativeValue<V>(status, value, resultDescriptor_, *registry_, writer);
+        if (!status.Ok()) return result.SetFailure(status.Error());
+        if (!writer.Ok()) {
+            result.status = 400;
+            return result.SetFailure(writer.Error());
+        }
+        std::unique_ptr<HostValueArena> arena = writer.Take();
+        if (!arena) return result.SetFailure("Couldn't store the result because memory ran out.");
+        result.SetHostValue(std::move(arena));
     }
 
     F function_;

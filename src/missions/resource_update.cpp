@@ -7,7 +7,7 @@
 namespace Vane::Client::Missions {
 
 void FireResourceUpdate(PluginBase& plugin, const std::string& uri,
-                        BorrowedHostValueWriter& payload) noexcept {
+                        HostValueArenaWriter& payload) noexcept {
     try {
         const std::string name = JsonApiEventName(uri);
         HostOutgoingEvent event{};

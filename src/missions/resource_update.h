@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "binding/host_value_arena.h"
 #include "binding/record_description.h"
-#include "missions/borrowed_host_value_writer.h"
 #include "plugin/plugin_base.h"
 #include "util/failure.h"
 #include "util/maybe.h"
@@ -15,7 +15,7 @@ namespace Vane::Client::Missions {
 // Fires the event of `writer`'s walked value: "OnJsonApiEvent" for the resource `uri`, payload
 // {data, eventType "Update", uri}. The writer must hold a complete value.
 void FireResourceUpdate(PluginBase& plugin, const std::string& uri,
-                        BorrowedHostValueWriter& payload) noexcept;
+                        HostValueArenaWriter& payload) noexcept;
 
 // Publishes `data` as an "Update" of the resource `uri`: the event PublishResource sends for
 // ToBinding(data), built without the intermediate values (the host copies what it keeps
@@ -23,7 +23,7 @@ void FireResourceUpdate(PluginBase& plugin, const std::string& uri,
 template <class T>
 MaybeType<Failure, void> PublishUpdate(PluginBase& plugin, const std::string& uri,
                                        const T& data) noexcept {
-    BorrowedHostValueWriter writer(&plugin.Types());
+    HostValueArenaWriter writer(&plugin.Types());
     writer.BeginStructure(3);
     writer.MemberName("data");
     ConversionStatus status = WalkNative(plugin.Types(), data, writer);
