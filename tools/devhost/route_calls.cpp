@@ -128,6 +128,9 @@ RouteLookup FindRoute(const HostApiTable* table, uint32_t method, std::string_vi
                       std::string_view path) {
     RouteLookup lookup;
     if (table == nullptr || table->routes == nullptr) return lookup;
+    // Route urls are kept without a trailing "/" ("/pyx-missions/v1/series/" is served as
+    // "/pyx-missions/v1/series"); the plugin's own matcher ignores one the same way.
+    if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
     const uint32_t wanted = method == kHead ? kGet : method;
     for (uint32_t i = 0; i < table->routeCount; ++i) {
         const HostRouteRecord& route = table->routes[i];

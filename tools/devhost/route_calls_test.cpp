@@ -67,6 +67,9 @@ TEST(RouteCalls, FindsTheRouteAndReleasesEveryResponseOnce) {
 
     RouteLookup lookup = FindRoute(&table, MethodCode("HEAD"), "", "/a/1");
     EXPECT_EQ(lookup.route, &routes[0]);
+    // One trailing "/" is ignored, as the plugin's own matcher does.
+    EXPECT_EQ(FindRoute(&table, MethodCode("GET"), "", "/a/1/").route, &routes[0]);
+    EXPECT_FALSE(FindRoute(&table, MethodCode("GET"), "", "/a/1//").pathServed);
     lookup = FindRoute(&table, MethodCode("POST"), "", "/a/1");
     EXPECT_EQ(lookup.route, nullptr);
     EXPECT_TRUE(lookup.pathServed);
