@@ -49,7 +49,9 @@ TEST_F(MissionsPollingTest, PollingStartsAboveTenSecondsOnly) {
             continue;
         }
         ASSERT_EQ(delays.size(), 1u);
-        EXPECT_NEAR(delays[0], c.interval, c.interval * 1e-6);
+        // The plugin runs on the real steady clock: the delay it hands over is the interval less
+        // the (sub-millisecond, more under sanitizers) time between its two clock reads.
+        EXPECT_NEAR(delays[0], c.interval, 5e-3);
         if (c.interval > 100) continue;
         h.host_.AdvanceTime(c.interval - 0.01);
         EXPECT_EQ(h.Fetches().size(), 1u);
