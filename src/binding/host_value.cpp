@@ -4,6 +4,7 @@
 #include <cstring>
 #include <span>
 
+#include "binding/host_form.h"
 #include "binding/nesting_limit.h"
 #include "util/format.h"
 
@@ -24,19 +25,10 @@ constexpr std::string_view kTooManyItems =
     "limit of %3.";
 constexpr std::string_view kOutOfMemory = "Couldn't assign value to '%1' because memory ran out.";
 
-constexpr std::string_view kHostNestedTooDeep =
-    "Couldn't convert value to the host form because it is nested deeper than %1 levels.";
-constexpr std::string_view kHostTooLarge =
-    "Couldn't convert value to the host form because a %1 of size %2 doesn't fit in a host "
-    "value.";
-constexpr std::string_view kHostOutOfMemory =
-    "Couldn't convert value to the host form because memory ran out.";
-
-// Whether a size fits the host form's 32-bit lengths (always, on a 32-bit build).
-constexpr bool FitsHostLength(size_t size) noexcept {
-    if constexpr (sizeof(size_t) > sizeof(uint32_t)) return size <= UINT32_MAX;
-    return true;
-}
+using host_form::FitsHostLength;
+constexpr std::string_view kHostNestedTooDeep = host_form::kNestedTooDeep;
+constexpr std::string_view kHostTooLarge = host_form::kTooLarge;
+constexpr std::string_view kHostOutOfMemory = host_form::kOutOfMemory;
 
 const char* const kHostTypeNames[] = {"",      "bool",       "signed",   "unsigned",
                                       "float", "string",     "string",   "blob",

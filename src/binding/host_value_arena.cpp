@@ -4,6 +4,7 @@
 #include <new>
 #include <utility>
 
+#include "binding/host_form.h"
 #include "binding/nesting_limit.h"
 #include "util/format.h"
 
@@ -14,22 +15,14 @@ namespace {
 // stay below the C heap's threshold for mapping fresh pages on every block.
 constexpr size_t kBlockSize = 64 * 1024;
 
-constexpr std::string_view kHostNestedTooDeep =
-    "Couldn't convert value to the host form because it is nested deeper than %1 levels.";
-constexpr std::string_view kHostTooLarge =
-    "Couldn't convert value to the host form because a %1 of size %2 doesn't fit in a host "
-    "value.";
-constexpr std::string_view kHostOutOfMemory =
-    "Couldn't convert value to the host form because memory ran out.";
+using host_form::FitsHostLength;
+constexpr std::string_view kHostNestedTooDeep = host_form::kNestedTooDeep;
+constexpr std::string_view kHostTooLarge = host_form::kTooLarge;
+constexpr std::string_view kHostOutOfMemory = host_form::kOutOfMemory;
 constexpr std::string_view kHostMalformed =
     "Couldn't convert value to the host form because the value written was malformed.";
 constexpr std::string_view kHostIncomplete =
     "Couldn't convert value to the host form because the value written was incomplete.";
-
-constexpr bool FitsHostLength(size_t size) noexcept {
-    if constexpr (sizeof(size_t) > sizeof(uint32_t)) return size <= UINT32_MAX;
-    return true;
-}
 
 }  // namespace
 
