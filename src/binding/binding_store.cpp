@@ -168,7 +168,9 @@ void BindingStore::FreeChunked(void* record) noexcept {
 
 const StringRecord* BindingStore::Intern(std::string_view text, uint32_t hash) noexcept {
     if (text.empty()) return EmptyString();
-    if (uint64_t{text.size()} > UINT32_MAX) return nullptr;  // lengths are 32-bit
+    if constexpr (sizeof(size_t) > sizeof(uint32_t)) {
+        if (text.size() > UINT32_MAX) return nullptr;  // lengths are 32-bit
+    }
     if (!buckets_) {
         void* memory = Allocate(kInitialBuckets * sizeof(StringRecord*), alignof(StringRecord*));
         if (!memory) return nullptr;

@@ -21,7 +21,9 @@ using testing_types::Record;
 static_assert(StaticType::Name<int32_t>() == "int32_t");
 static_assert(StaticType::Name<int64_t>() == "int64_t");
 static_assert(StaticType::Name<long long>() == "int64_t");
-static_assert(StaticType::Name<unsigned long>() == "uint64_t");
+// `unsigned long` is 64 bits on 64-bit Linux and 32 bits on Windows: named by its width.
+static_assert(StaticType::Name<unsigned long>() ==
+              (sizeof(unsigned long) == 8 ? "uint64_t" : "uint32_t"));
 static_assert(StaticType::Name<uint8_t>() == "uint8_t");
 static_assert(StaticType::Name<bool>() == "bool");
 static_assert(StaticType::Name<double>() == "double");

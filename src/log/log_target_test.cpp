@@ -1,10 +1,11 @@
 #include "log/log_target.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -219,14 +220,15 @@ TEST_F(LoggerTest, StreamTargetsWriteFormattedLines) {
 }
 
 TEST_F(LoggerTest, StdOutFlushSettingPushesEachLineOut) {
-    std::FILE* stream = std::tmpfile();
+    // A named file read through a second handle shows what has left the stream's buffer.
+    const std::string path = ::testing::TempDir() + "stdout_flush_setting_test.txt";
+    std::FILE* stream = std::fopen(path.c_str(), "wb");
     ASSERT_NE(stream, nullptr);
     static char buffer[8192];
     ASSERT_EQ(std::setvbuf(stream, buffer, _IOFBF, sizeof buffer), 0);
     auto onDisk = [&] {
-        char bytes[64];
-        ssize_t count = pread(fileno(stream), bytes, sizeof bytes, 0);
-        return std::string(bytes, count > 0 ? static_cast<size_t>(count) : 0);
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     };
     StdOutLogTarget out(stream);
     out.Write(Record(kLogWarn, 0, "held"));

@@ -1,12 +1,11 @@
 #include "plugin/memory_accounting.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 
 #include "util/memory_hooks.h"
+#include "util/platform.h"
 
 namespace Vane {
 namespace {
@@ -37,33 +36,33 @@ void CountFree(size_t bytes) noexcept {
 
 void* CountingAllocate(void*, size_t bytes) {
     void* block = std::malloc(bytes);
-    if (block) CountAllocation(malloc_usable_size(block));
+    if (block) CountAllocation(Platform::HeapBlockSize(block));
     return block;
 }
 
 void CountingFree(void*, void* block) {
     if (!block) return;
-    CountFree(malloc_usable_size(block));
+    CountFree(Platform::HeapBlockSize(block));
     std::free(block);
 }
 
 void* CountingReallocate(void*, void* block, size_t bytes) {
-    const size_t before = block ? malloc_usable_size(block) : 0;
+    const size_t before = block ? Platform::HeapBlockSize(block) : 0;
     void* moved = std::realloc(block, bytes);
     if (!moved) return nullptr;
     if (block) CountFree(before);
-    CountAllocation(malloc_usable_size(moved));
+    CountAllocation(Platform::HeapBlockSize(moved));
     return moved;
 }
 
 char* CountingDuplicate(void*, const char* text) {
     char* copy = strdup(text);
-    if (copy) CountAllocation(malloc_usable_size(copy));
+    if (copy) CountAllocation(Platform::HeapBlockSize(copy));
     return copy;
 }
 
 size_t CountingUsableSize(void*, const void* block) {
-    return malloc_usable_size(const_cast<void*>(block));
+    return Platform::HeapBlockSize(const_cast<void*>(block));
 }
 
 }  // namespace

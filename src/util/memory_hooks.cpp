@@ -1,10 +1,10 @@
 #include "util/memory_hooks.h"
 
-#include <malloc.h>
-
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+
+#include "util/platform.h"
 
 namespace Vane {
 namespace {
@@ -61,7 +61,7 @@ char* HookedDuplicateString(const char* text) noexcept {
 size_t HookedUsableSize(const void* block) noexcept {
     if (!block) return 0;
     if (const MemoryHooks* h = Hooks()) return h->usableSize(h->context, block);
-    return malloc_usable_size(const_cast<void*>(block));
+    return Platform::HeapBlockSize(const_cast<void*>(block));
 }
 
 }  // namespace Vane

@@ -6,8 +6,10 @@
 #include <utility>
 
 #ifdef _WIN32
+#include <malloc.h>
 #include <windows.h>
 #else
+#include <malloc.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
@@ -89,9 +91,35 @@ std::string ExecutableFileName() {
 }
 
 double HighResolutionSeconds() {
+#ifdef _WIN32
+    // The counter's frequency is fixed at boot; both are read once.
+    static const double ticksPerSecond = [] {
+        LARGE_INTEGER frequency;
+        return ::QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0
+                   ? static_cast<double>(frequency.QuadPart)
+                   : 1.0;
+    }();
+    static const LONGLONG start = [] {
+        LARGE_INTEGER now;
+        return ::QueryPerformanceCounter(&now) ? now.QuadPart : 0;
+    }();
+    LARGE_INTEGER now;
+    if (!::QueryPerformanceCounter(&now)) return 0.0;
+    return static_cast<double>(now.QuadPart - start) / ticksPerSecond;
+#else
     using Clock = std::chrono::steady_clock;
     static const Clock::time_point start = Clock::now();
     return std::chrono::duration<double>(Clock::now() - start).count();
+#endif
+}
+
+size_t HeapBlockSize(void* block) {
+    if (block == nullptr) return 0;
+#ifdef _WIN32
+    return ::_msize(block);
+#else
+    return ::malloc_usable_size(block);
+#endif
 }
 
 void DebugOutput(const char* text) {

@@ -5,6 +5,7 @@
 #ifndef PYX_UTIL_PLATFORM_H_
 #define PYX_UTIL_PLATFORM_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,8 +37,14 @@ uint32_t CurrentThreadId();
 std::string ExecutableFileName();
 
 // Seconds elapsed since the first call of this function in the process (monotonic, at
-// least microsecond resolution).
+// least microsecond resolution; the performance counter on Windows).
 double HighResolutionSeconds();
+
+// The usable size of a block from the C library's malloc, realloc or strdup
+// (malloc_usable_size on Linux, _msize on Windows); 0 for null. Takes a pointer to non-const
+// like both of those: a fresh block is uninitialised, and a const pointer tells the compiler
+// it is read.
+size_t HeapBlockSize(void* block);
 
 // Hands text to the platform's debugger output channel (OutputDebugStringA on Windows; no
 // channel on Linux) and to the installed sink, if any. A null text is ignored. Calls are
