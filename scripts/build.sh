@@ -5,6 +5,10 @@
 #   scripts/build.sh tsan       ThreadSanitizer build in build-tsan/
 #   scripts/build.sh bench      optimised build with the benchmarks in build-bench/
 #   scripts/build.sh fuzz       clang + libFuzzer + ASan/UBSan build in build-fuzz/
+#   scripts/build.sh windows    32-bit Windows cross build (mingw-w64) in build-windows/:
+#                               bin/pyx_missions.dll and every test program as an .exe
+#   scripts/build.sh windows64  the same for 64-bit Windows in build-windows64/ (runs under
+#                               64-bit Wine where the kernel cannot run 32-bit programs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-default}
@@ -19,6 +23,10 @@ case "$mode" in
   fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_TESTS=OFF -DPYX_FUZZERS=ON
                                  -DPYX_SANITIZE=address,undefined
                                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  windows) dir=build-windows; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON
+                                    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-w64-mingw32.toolchain.cmake") ;;
+  windows64) dir=build-windows64; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON
+                                    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.toolchain.cmake") ;;
   *) echo "unknown mode: $mode" >&2; exit 2 ;;
 esac
 cmake -S . -B "$dir" "${gen[@]}" "${args[@]}" >/dev/null

@@ -1,22 +1,109 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on a fresh Debian 12 machine (run as root).
+#
+# Besides the native tool chain this prepares the 32-bit Windows build: the mingw-w64 cross
+# compiler, Wine for running its programs, and the sources the cross build compiles itself
+# (libyaml from Debian's source package, GoogleTest from libgtest-dev, RapidJSON's headers).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
+
+# Where the Debian source packages for the cross build are unpacked (outside the repository).
+deps_dir=${PYX_DEPS_DIR:-/usr/local/src/pyx-deps}
+
 packages=(
-  build-essential g++ cmake ninja-build git
+  build-essential g++ cmake ninja-build git dpkg-dev
   libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
   rapidjson-dev libyaml-dev                    # JSON and YAML codecs
   clang libclang-rt-14-dev                     # libFuzzer and sanitizer runtimes
-  g++-mingw-w64-i686-posix                     # 32-bit layout check of the host ABI
+  g++-mingw-w64-i686-posix                     # the 32-bit Windows DLL and its tests
+  wine wine32:i386                             # runs the Windows tests
+  g++-mingw-w64-x86-64-posix wine64            # the same for 64-bit Windows, where the
+                                               # kernel cannot run 32-bit programs
   nlohmann-json3-dev                           # benchmark reference only
   libcpp-httplib-dev pkg-config                # HTTP server of the development host (its
                                                # compile flags come from pkg-config)
 )
+
+# apt-get update fails now and then while a mirror's index is mid-sync: try a few times.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    apt-get update -qq && return 0
+    echo "setup: apt-get update failed (attempt $attempt), retrying in $((attempt * 10)) s" >&2
+    sleep $((attempt * 10))
+  done
+  echo "setup: apt-get update keeps failing; check the network and the apt sources" >&2
+  return 1
+}
+
+# A deb-src stanza for every Debian deb stanza in deb822 form, so `apt-get source` works.
+add_source_entries() {
+  local target=/etc/apt/sources.list.d/pyx-deb-src.sources
+  [ -e "$target" ] && return 1
+  local file found=0
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$file" ] || continue
+    grep -q -E '^URIs:.*debian\.org' "$file" || continue
+    # Keep the stanzas whose types include deb and whose URIs are Debian's; comments dropped.
+    awk '
+      function flush() {
+        if (stanza != "" && is_deb && is_debian) { printf "%s%s\n", (printed ? "\n" : ""), stanza; printed = 1 }
+        stanza = ""; is_deb = 0; is_debian = 0
+      }
+      /^[ \t]*$/ { flush(); next }
+      /^#/ { next }
+      /^Types:/ { if ($0 ~ /[ \t]deb([ \t]|$)/) is_deb = 1; stanza = stanza "Types: deb-src\n"; next }
+      /^URIs:/ { if ($0 ~ /debian\.org/) is_debian = 1 }
+      { stanza = stanza $0 "\n" }
+      END { flush() }
+    ' "$file" >>"$target.tmp"
+    found=1
+  done
+  if [ -f /etc/apt/sources.list ]; then
+    sed -n -E 's/^deb (.*debian\.org.*)$/deb-src \1/p' /etc/apt/sources.list >"/etc/apt/sources.list.d/pyx-deb-src.list"
+    [ -s /etc/apt/sources.list.d/pyx-deb-src.list ] && found=1 || rm -f /etc/apt/sources.list.d/pyx-deb-src.list
+  fi
+  if [ -s "$target.tmp" ]; then mv "$target.tmp" "$target"; else rm -f "$target.tmp"; fi
+  ((found))
+}
+
+updated=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+if add_source_entries; then
+  apt_update
+  updated=1
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
-  apt-get update -qq
+  ((updated)) || apt_update
+  updated=1
+  # (Read whole first: grep -q stopping early would fail the pipeline under pipefail.)
+  policy=$(apt-cache policy wine32:i386)
+  if ! grep -q -E 'Candidate: [0-9]' <<<"$policy"; then
+    echo "setup: wine32:i386 has no install candidate (is the i386 index of every suite" \
+         "reachable? 'apt-cache policy wine32:i386' tells); the Windows tests need it" >&2
+    exit 1
+  fi
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# libyaml for the cross build, from Debian's source package of the same version as the
+# native one. Unpacked once; `libyaml` always points at the current version.
+if [ ! -f "$deps_dir/libyaml/src/parser.c" ]; then
+  mkdir -p "$deps_dir"
+  # The download runs as _apt where it can write, which keeps apt from warning.
+  chown _apt "$deps_dir" 2>/dev/null || true
+  if ! (cd "$deps_dir" && apt-get source -qq libyaml >/dev/null); then
+    ((updated)) || apt_update
+    (cd "$deps_dir" && apt-get source -qq libyaml >/dev/null)
+  fi
+  unpacked=$(find "$deps_dir" -maxdepth 1 -type d -name 'libyaml-*' | sort -V | tail -n 1)
+  [ -n "$unpacked" ] || { echo "setup: apt-get source libyaml unpacked nothing" >&2; exit 1; }
+  ln -sfn "$(basename "$unpacked")" "$deps_dir/libyaml"
 fi

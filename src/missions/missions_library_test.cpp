@@ -1,6 +1,5 @@
-// The plugin library as a binary: its one export, the version handshake, memory statistics,
-// and routes the host calls before initialising it.
-#include <elf.h>
+// The plugin library as a host loads it: the version handshake, memory statistics, and routes
+// the host calls before initialising it.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,66 +13,6 @@
 
 namespace Vane::testing {
 namespace {
-
-struct ExportedSymbol {
-    std::string name;
-    unsigned type;  // STT_*
-};
-
-// The defined global and weak symbols of the dynamic symbol table of the ELF file at `path`.
-std::vector<ExportedSymbol> DynamicExports(const char* path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)),
-                                  std::istreambuf_iterator<char>());
-    std::vector<ExportedSymbol> symbols;
-    if (bytes.size() < sizeof(Elf64_Ehdr) || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0 ||
-        bytes[EI_CLASS] != ELFCLASS64) {
-        error = "not a 64-bit ELF file";
-        return symbols;
-    }
-    auto at = [&](size_t offset, size_t size) -> const char* {
-        return offset + size <= bytes.size() ? bytes.data() + offset : nullptr;
-    };
-    Elf64_Ehdr header;
-    std::memcpy(&header, bytes.data(), sizeof header);
-    for (size_t i = 0; i < header.e_shnum; ++i) {
-        Elf64_Shdr section;
-        const char* raw = at(header.e_shoff + i * header.e_shentsize, sizeof section);
-        if (!raw) break;
-        std::memcpy(&section, raw, sizeof section);
-        if (section.sh_type != SHT_DYNSYM) continue;
-        Elf64_Shdr strings;
-        const char* rawStrings =
-            at(header.e_shoff + section.sh_link * header.e_shentsize, sizeof strings);
-        if (!rawStrings) break;
-        std::memcpy(&strings, rawStrings, sizeof strings);
-        for (size_t offset = 0; offset + sizeof(Elf64_Sym) <= section.sh_size;
-             offset += sizeof(Elf64_Sym)) {
-            Elf64_Sym symbol;
-            const char* rawSymbol = at(section.sh_offset + offset, sizeof symbol);
-            if (!rawSymbol) break;
-            std::memcpy(&symbol, rawSymbol, sizeof symbol);
-            const unsigned binding = ELF64_ST_BIND(symbol.st_info);
-            if (symbol.st_shndx == SHN_UNDEF || (binding != STB_GLOBAL && binding != STB_WEAK)) {
-                continue;
-            }
-            const char* name = at(strings.sh_offset + symbol.st_name, 1);
-            symbols.push_back(
-                {name ? name : "", static_cast<unsigned>(ELF64_ST_TYPE(symbol.st_info))});
-        }
-    }
-    return symbols;
-}
-
-TEST(MissionsLibraryTest, ExportsExactlyOneFunction) {
-    std::string error;
-    const std::vector<ExportedSymbol> exports = DynamicExports(MissionsLibraryPath(), error);
-    ASSERT_EQ(error, "");
-    ASSERT_EQ(exports.size(), 1u);
-    EXPECT_EQ(exports[0].name, "load_pyx_missions");
-    EXPECT_EQ(exports[0].type, static_cast<unsigned>(STT_FUNC));
-    EXPECT_NE(MissionsLibraryExport(), nullptr);
-}
 
 TEST(MissionsLibraryDeathTest, IncompatibleCoreEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

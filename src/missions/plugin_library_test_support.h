@@ -1,10 +1,8 @@
-// The missions plugin as a host sees it: the real shared library opened with dlopen, its one
+// The missions plugin as a host sees it: the real shared library opened at run time, its one
 // export, the load record, the three plugin callbacks, the route table and the route callback.
 // Used with the in-process TestHost by the tests and the benchmark.
 #ifndef PYX_MISSIONS_PLUGIN_LIBRARY_TEST_SUPPORT_H_
 #define PYX_MISSIONS_PLUGIN_LIBRARY_TEST_SUPPORT_H_
-
-#include <dlfcn.h>
 
 #include <cstdint>
 #include <cstring>
@@ -14,6 +12,7 @@
 
 #include "plugin/test_host_test_support.h"
 #include "pyx/host_abi.h"
+#include "util/shared_library.h"
 
 #ifndef PYX_MISSIONS_LIBRARY
 #error "PYX_MISSIONS_LIBRARY must name the plugin library"
@@ -23,16 +22,23 @@ namespace Vane::testing {
 
 using LoadPluginFunction = void(PYX_CDECL*)(PluginLoadRecord*);
 
-// The path of the plugin library under test.
+// The path of the plugin library under test (on Windows it lies beside the test program).
 inline const char* MissionsLibraryPath() {
+#ifdef _WIN32
+    static const std::string path = Platform::PathBesideExecutable(PYX_MISSIONS_LIBRARY);
+    return path.c_str();
+#else
     return PYX_MISSIONS_LIBRARY;
+#endif
 }
 
-// The library's export, the library opened once per process (null when it cannot be opened).
+// The library's export, the library opened once per process and kept open (null when it
+// cannot be opened).
 inline LoadPluginFunction MissionsLibraryExport() {
-    static void* const handle = dlopen(PYX_MISSIONS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    static const Platform::SharedLibrary library =
+        Platform::SharedLibrary::Open(MissionsLibraryPath());
     static const LoadPluginFunction function =
-        handle ? reinterpret_cast<LoadPluginFunction>(dlsym(handle, "load_pyx_missions")) : nullptr;
+        reinterpret_cast<LoadPluginFunction>(library.FindFunction("load_pyx_missions"));
     return function;
 }
 
