@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "log/logged_error_test_support.h"
 #include "missions/missions_fixture_test_support.h"
 
 namespace Vane::testing {
@@ -83,7 +84,9 @@ TEST(MissionsLibraryDeathTest, IncompatibleCoreEndsTheProcess) {
             LoadedMissionsPlugin plugin(host);
             plugin.Load(19, 0, 0);
         },
-        "ALE-EECF0606");
+        LastLoggedErrorIs("Assertion failed!\n\nExpression: ALE-EECF0606\n\nDescription: "
+                          "pyx-missions which supports plugin API 18.0.0 is not compatible with "
+                          "core's plugin API 19.0.0"));
 }
 
 TEST(MissionsLibraryTest, HandshakeAnswersWithThePluginsSide) {

@@ -72,7 +72,9 @@ void LoadPlugin(PluginBase* plugin, PluginLoadRecord* record, const char* shortN
         const std::string message = FormatPositional(
             "%1 which supports plugin API %2 is not compatible with core's plugin API %3", name,
             own, core);
-        ReportFatalError("ALE-EECF0606", message.c_str(), __FILE__, __LINE__, __func__);
+        // The report names the code and the versions only: where in the source the check
+        // lives means nothing to whoever reads the host's log.
+        ReportFatalError("ALE-EECF0606", message.c_str(), nullptr, 0, nullptr);
         std::fflush(stderr);
         std::abort();
     }
