@@ -10,6 +10,8 @@
 #include "binding/async_model.h"
 #include "binding/page_reserve.h"
 #include "log/assertion.h"
+#include "log/event_tracing.h"
+#include "log/log_categories.h"
 #include "log/logger.h"
 #include "plugin/memory_accounting.h"
 #include "plugin/plugin_log_target.h"
@@ -42,6 +44,7 @@ struct PluginEntryPoints {
         // The value pools keep a few empty regions for reuse while the plugin runs; once it is
         // gone they go back to the system.
         PageReserve::Instance().Trim();
+        UnregisterEventTracing();
     }
 
     static void PYX_CDECL MemoryStatistics(void*, uint32_t out[14]) {
@@ -78,6 +81,11 @@ void LoadPlugin(PluginBase* plugin, PluginLoadRecord* record, const char* shortN
         std::fflush(stderr);
         std::abort();
     }
+    // Process-wide set-up of the plugin's start: its own log category, in the first slot after
+    // the preset ones, and the event-tracing providers, which the shut-down callback
+    // unregisters again.
+    CategoryBit("LOC");
+    RegisterEventTracing();
     plugin->CompleteLoad(core, name);
     record->apiMajor = own.Major();
     record->apiMinor = own.Minor();

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "binding/page_reserve.h"
+#include "log/event_tracing.h"
+#include "log/event_tracing_test_support.h"
+#include "log/log_categories.h"
 #include "log/logged_error_test_support.h"
 #include "log/logger.h"
 #include "plugin/event_names.h"
@@ -157,6 +160,43 @@ TEST(LoaderTest2, NewerCoreMinorIsAcceptedAndRecordAnswered) {
     EXPECT_EQ(answeredMinor, 0u);
     EXPECT_EQ(plugin->CoreVersion().Text(), "18.3.0");
     record.callbacks->shutdown(record.plugin);
+}
+
+TEST(LoaderDiagnosticsTest, LoadRegistersTheLocCategoryInTheFirstFreeSlot) {
+    for (int load = 0; load < 2; ++load) {
+        PluginLoadRecord record{};
+        record.apiMajor = 18;
+        LoadPlugin(new TestPlugin, &record, "pyx-test");
+        EXPECT_STREQ(CategoryNameAt(8).text, "LOC");
+        EXPECT_EQ(CategoryBit("LOC"), uint64_t{1} << 8);
+        // A second load finds the name and takes no further slot.
+        EXPECT_EQ(ProcessCategories().HighestSlot(), 8);
+        record.callbacks->shutdown(record.plugin);
+    }
+}
+
+TEST(LoaderDiagnosticsTest, EventTracingIsRegisteredOnceByTheLoaderAndUnregisteredAtShutdown) {
+    testing::FakeEventTracing tracing;
+    tracing.ListenAtRegistration(1, {0, 0x1, 0});
+    TestHost host;
+    PluginLoadRecord record{};
+    record.apiMajor = 18;
+    LoadPlugin(new TestPlugin(&host), &record, "pyx-test");
+    EXPECT_EQ(tracing.registrations.size(), 4u);
+    ASSERT_EQ(tracing.writes.size(), 1u);
+    EXPECT_EQ(tracing.writes[0].text, "Main thread");
+
+    ASSERT_NE(record.callbacks->initialise(record.plugin, host.Context()), 0);
+    EXPECT_EQ(tracing.registrations.size(), 4u);
+    EXPECT_TRUE(tracing.unregistered.empty());
+
+    record.callbacks->shutdown(record.plugin);
+    ASSERT_EQ(tracing.unregistered.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(tracing.unregistered[i], tracing.registrations[i].handle);
+    }
+    EXPECT_FALSE(GetTraceProvider(1).IsEnabled());
+    EXPECT_EQ(tracing.writes.size(), 1u);
 }
 
 TEST_F(LoaderTest, InitialiseSubscribesServiceProxyEventsAndStarts) {
