@@ -15,6 +15,7 @@
 #include "log/logger.h"
 #include "plugin/memory_accounting.h"
 #include "plugin/plugin_log_target.h"
+#include "plugin/startup_figures.h"
 #include "plugin/telemetry_sender.h"
 #include "plugin/trace.h"
 
@@ -121,6 +122,8 @@ bool PluginBase::Initialise(const ::HostContext* context) {
     if (std::unique_ptr<PluginLogTarget> target = SetUpLogForwarding(host_)) {
         logTarget_ = std::move(target);
     }
+    // The first place where a log line reaches the host.
+    LogStartupFigures(shortName_);
     userAgent_ = FormatPositional("VaneClient/%1 (%2)", coreVersion_, shortName_);
     pluginHandle_ = host_.PluginHandle();
     telemetry_ = std::make_unique<TelemetrySender>(*this);
