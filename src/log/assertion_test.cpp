@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "log/log_test_support.h"
+#include "log/logged_error_test_support.h"
 
 namespace Vane {
 namespace {
@@ -59,6 +61,55 @@ TEST_F(LoggerTest, FatalErrorIsLoggedAsErrorInCategoryDbg) {
                                         "Description: ") +
                                 description);
     EXPECT_EQ(logger_->GetErrorCount(), 1u);
+}
+
+// The death tests of the loader read the report back from standard error; this is the text
+// they see, written by the real standard-error target.
+TEST_F(LoggerTest, StandardErrorShowsTheWholeReportAsTheLastErrorMessage) {
+    QuietConsoles();
+    struct Case {
+        const char* file;
+        int32_t line;
+        const char* function;
+    };
+    const Case cases[] = {{nullptr, 0, nullptr}, {"a.cpp", 75, "Load"}};
+    for (const Case& c : cases) {
+        std::FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        {
+            StdErrLogTarget target(stream);
+            target.Attach();
+            ReportFatalError("ALE-EECF0606", "why", c.file, c.line, c.function);
+        }
+        std::string output(4096, '\0');
+        std::rewind(stream);
+        output.resize(std::fread(output.data(), 1, output.size(), stream));
+        std::fclose(stream);
+        std::string message;
+        ASSERT_TRUE(testing::LastLoggedErrorMessage(output, message)) << output;
+        EXPECT_EQ(message, BuildAssertionReport("ALE-EECF0606", c.file, c.line, c.function, "why"));
+    }
+}
+
+TEST(LastLoggedErrorTest, TakesTheTextAfterTheLastErrorMarker) {
+    struct Case {
+        const char* output;
+        bool found;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"x(1):  ERROR| a\n\nb\n", true, "a\n\nb"},
+        {"x(1):  ERROR| a\r\n\r\nb\r\n", true, "a\n\nb"},  // a Windows text stream
+        {"x(1):  ERROR| first\nx(1):  ERROR| second\n", true, "second"},
+        {"x(1):  ERROR| no line feed", true, "no line feed"},
+        {"x(1):   WARN| a\n", false, ""},
+        {"", false, ""},
+    };
+    for (const Case& c : cases) {
+        std::string message;
+        EXPECT_EQ(testing::LastLoggedErrorMessage(c.output, message), c.found) << c.output;
+        EXPECT_EQ(message, c.message) << c.output;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 //
 // On Windows the platform's event tracing is looked up at run time in "Advapi32.dll"; four
 // providers are registered and, when a session listens, the registering thread is announced
-// as "Main thread". Elsewhere registration is skipped and the same calls do nothing.
+// as "Main thread". Elsewhere registration is skipped and the same calls do nothing, unless
+// a test installed functions of its own (SetEventTracingFunctions).
 #ifndef PYX_LOG_EVENT_TRACING_H_
 #define PYX_LOG_EVENT_TRACING_H_
 
@@ -67,13 +68,56 @@ class TraceProvider {
 // The program's providers, index 0..3; the second (index 1) carries the thread-name event.
 TraceProvider& GetTraceProvider(int index);
 
+// The identity of a trace provider, laid out as the platform's GUID.
+struct TraceProviderId {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+};
+
+// One field of an event's data: `size` bytes at `data`.
+struct TraceDataField {
+    const void* data;
+    uint32_t size;
+};
+
+// The three platform functions event tracing goes through. On Windows they are those of
+// "Advapi32.dll", looked up at run time so that the library never imports them; tests install
+// their own. Each returns 0 on success, as the platform does.
+struct EventTracingFunctions {
+    // Registers the provider `id`; the platform hands its enable notifications to
+    // provider->OnEnableCallback, possibly at once when a session already listens. Sets
+    // *handle on success.
+    uint32_t (*registerProvider)(const TraceProviderId* id, TraceProvider* provider,
+                                 uint64_t* handle);
+    // Writes `event` with the fields [fields, fields + fieldCount) for the provider `handle`.
+    uint32_t (*write)(uint64_t handle, const TraceEventDescriptor* event, uint32_t fieldCount,
+                      const TraceDataField* fields);
+    // Unregisters the provider `handle`.
+    uint32_t (*unregisterProvider)(uint64_t handle);
+};
+
+// Makes `functions` the ones the next RegisterEventTracing uses (null: the platform's again)
+// and returns the previous replacement (null when the platform's were in use). Registered
+// providers keep the functions they were registered with until they are unregistered. The
+// table must stay valid until it is replaced and its providers are unregistered.
+const EventTracingFunctions* SetEventTracingFunctions(const EventTracingFunctions* functions);
+
 // Registers the four providers and, when the thread-name event is wanted, writes it once for
-// the calling thread with the text "Main thread". True when the providers were registered;
-// false where event tracing is missing (always off Windows). Calling it again while
-// registered does nothing and returns true.
+// the calling thread with the text "Main thread". True when all four were registered; false
+// where event tracing is missing (always off Windows, unless functions were installed) or
+// when the platform refused a provider (those it accepted stay registered). Calling it again
+// while registered does nothing and gives the same answer.
 bool RegisterEventTracing();
 
-// Unregisters the providers registered by RegisterEventTracing; otherwise nothing.
+// Writes the thread-name event for the calling thread with the text `name` (a null name is
+// written as "NULL") when the providers are registered and a listener wants the event. True
+// when it was written.
+bool AnnounceThreadName(const char* name);
+
+// Unregisters the providers registered by RegisterEventTracing and forgets what their
+// listeners asked for; otherwise nothing.
 void UnregisterEventTracing();
 
 }  // namespace Vane

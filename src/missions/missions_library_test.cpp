@@ -2,13 +2,16 @@
 // the host calls before initialising it.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "log/logged_error_test_support.h"
 #include "missions/missions_fixture_test_support.h"
 
 namespace Vane::testing {
@@ -22,7 +25,9 @@ TEST(MissionsLibraryDeathTest, IncompatibleCoreEndsTheProcess) {
             LoadedMissionsPlugin plugin(host);
             plugin.Load(19, 0, 0);
         },
-        "ALE-EECF0606");
+        LastLoggedErrorIs("Assertion failed!\n\nExpression: ALE-EECF0606\n\nDescription: "
+                          "pyx-missions which supports plugin API 18.0.0 is not compatible with "
+                          "core's plugin API 19.0.0"));
 }
 
 TEST(MissionsLibraryTest, HandshakeAnswersWithThePluginsSide) {
@@ -76,6 +81,64 @@ TEST(MissionsLibraryTest, MemoryStatisticsEndWithTwoZeroWords) {
     EXPECT_LE(counter(5), counter(3));
     EXPECT_LE(counter(4), counter(2));
     EXPECT_LE(counter(0), counter(2));
+}
+
+// What the export measured before the framework allocated anything reaches the host once,
+// at initialise, as one OKAY line of "name=value" figures in a fixed order.
+TEST(MissionsLibraryTest, StartupFiguresReachTheHostOnceAtInitialise) {
+    static constexpr const char kPrefix[] = "pyx-missions: System at start-up: ";
+    TestHost host;
+    LoadedMissionsPlugin plugin(host);
+    ASSERT_TRUE(plugin.Load());
+    ASSERT_TRUE(plugin.Initialise());
+    std::vector<HostLogLine> lines;
+    for (const HostLogLine& line : host.LogLines()) {
+        if (line.message.find("System at start-up") != std::string::npos) lines.push_back(line);
+    }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].level, 0);
+    ASSERT_EQ(lines[0].message.rfind(kPrefix, 0), 0u) << lines[0].message;
+
+    struct Group {
+        const char* name;
+        std::vector<const char*> figures;
+        const char* unit;
+    };
+    const Group groups[] = {
+        {"processors", {"logical", "cores", "packages"}, ""},
+        {"memory", {"physical", "available", "commitLimit", "commitAvailable"}, "KiB"},
+        {"process", {"resident", "peak", "virtual"}, "KiB"},
+    };
+    std::map<std::string, uint64_t> values;
+    std::string expectedShape;
+    std::string rest = lines[0].message.substr(sizeof kPrefix - 1);
+    for (const Group& group : groups) {
+        if (!expectedShape.empty()) expectedShape += "; ";
+        expectedShape += group.name;
+        for (const char* figure : group.figures) {
+            // Every figure is readable here; its digits are taken out to compare the shape.
+            const std::string key = std::string(" ") + figure + "=";
+            const size_t at = rest.find(key);
+            ASSERT_NE(at, std::string::npos) << figure << " in " << rest;
+            size_t end = at + key.size();
+            uint64_t value = 0;
+            while (end < rest.size() && std::isdigit(static_cast<unsigned char>(rest[end]))) {
+                value = value * 10 + static_cast<uint64_t>(rest[end++] - '0');
+            }
+            ASSERT_GT(end, at + key.size()) << figure << " is not a number in " << rest;
+            values[figure] = value;
+            rest.erase(at + key.size(), end - at - key.size());
+            expectedShape += key + group.unit;
+        }
+    }
+    EXPECT_EQ(rest, expectedShape);
+    EXPECT_GE(values["logical"], values["cores"]);
+    EXPECT_GE(values["cores"], values["packages"]);
+    EXPECT_GE(values["packages"], 1u);
+    EXPECT_GT(values["physical"], values["available"]);
+    EXPECT_GT(values["available"], 0u);
+    EXPECT_GT(values["resident"], 0u);
+    EXPECT_GE(values["peak"], values["resident"]);
 }
 
 // Between load and initialise the host is unknown: routes answer from what is held and touch

@@ -10,9 +10,12 @@
 #include "binding/async_model.h"
 #include "binding/page_reserve.h"
 #include "log/assertion.h"
+#include "log/event_tracing.h"
+#include "log/log_categories.h"
 #include "log/logger.h"
 #include "plugin/memory_accounting.h"
 #include "plugin/plugin_log_target.h"
+#include "plugin/startup_figures.h"
 #include "plugin/telemetry_sender.h"
 #include "plugin/trace.h"
 
@@ -42,6 +45,7 @@ struct PluginEntryPoints {
         // The value pools keep a few empty regions for reuse while the plugin runs; once it is
         // gone they go back to the system.
         PageReserve::Instance().Trim();
+        UnregisterEventTracing();
     }
 
     static void PYX_CDECL MemoryStatistics(void*, uint32_t out[14]) {
@@ -72,10 +76,17 @@ void LoadPlugin(PluginBase* plugin, PluginLoadRecord* record, const char* shortN
         const std::string message = FormatPositional(
             "%1 which supports plugin API %2 is not compatible with core's plugin API %3", name,
             own, core);
-        ReportFatalError("ALE-EECF0606", message.c_str(), __FILE__, __LINE__, __func__);
+        // The report names the code and the versions only: where in the source the check
+        // lives means nothing to whoever reads the host's log.
+        ReportFatalError("ALE-EECF0606", message.c_str(), nullptr, 0, nullptr);
         std::fflush(stderr);
         std::abort();
     }
+    // Process-wide set-up of the plugin's start: its own log category, in the first slot after
+    // the preset ones, and the event-tracing providers, which the shut-down callback
+    // unregisters again.
+    CategoryBit("LOC");
+    RegisterEventTracing();
     plugin->CompleteLoad(core, name);
     record->apiMajor = own.Major();
     record->apiMinor = own.Minor();
@@ -111,6 +122,8 @@ bool PluginBase::Initialise(const ::HostContext* context) {
     if (std::unique_ptr<PluginLogTarget> target = SetUpLogForwarding(host_)) {
         logTarget_ = std::move(target);
     }
+    // The first place where a log line reaches the host.
+    LogStartupFigures(shortName_);
     userAgent_ = FormatPositional("VaneClient/%1 (%2)", coreVersion_, shortName_);
     pluginHandle_ = host_.PluginHandle();
     telemetry_ = std::make_unique<TelemetrySender>(*this);

@@ -333,10 +333,11 @@ class PluginBase {
 };
 
 // The loader: checks the core's plugin API version (ending the process with the fatal error
-// "ALE-EECF0606" when it is not compatible), gives `plugin` its identity, registers the
-// runtime's types and events and the plugin's API, builds the host's route table and fills
-// the load record's answer. `plugin` must come from `new`; the host owns it from here on and
-// destroys it through the shut-down callback.
+// "ALE-EECF0606" when it is not compatible), registers the log category "LOC" and the
+// event-tracing providers, gives `plugin` its identity, registers the runtime's types and
+// events and the plugin's API, builds the host's route table and fills the load record's
+// answer. `plugin` must come from `new`; the host owns it from here on and destroys it through
+// the shut-down callback, which also unregisters the event-tracing providers.
 void LoadPlugin(PluginBase* plugin, PluginLoadRecord* record, const char* shortName);
 
 // ---------------------------------------------------------------------------------------

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "binding/page_reserve.h"
+#include "log/event_tracing.h"
+#include "log/event_tracing_test_support.h"
+#include "log/log_categories.h"
+#include "log/logged_error_test_support.h"
 #include "log/logger.h"
 #include "plugin/event_names.h"
 #include "plugin/memory_accounting.h"
@@ -115,15 +119,33 @@ TEST_F(LoaderTest, FillsTheLoadRecordAndIdentity) {
 }
 
 TEST(LoaderDeathTest, IncompatibleCoreEndsTheProcessWithTheReport) {
-    for (uint32_t major : {17u, 19u}) {
+    struct Case {
+        uint32_t major, minor, patch;
+        const char* coreText;
+    };
+    const Case cases[] = {{17, 0, 0, "17.0.0"}, {19, 2, 3, "19.2.3"}};
+    for (const Case& c : cases) {
+        // The report names the code and the versions, and nothing of the source it came from.
+        const std::string expected =
+            std::string(
+                "Assertion failed!\n\nExpression: ALE-EECF0606\n\nDescription: pyx-test "
+                "which supports plugin API 18.0.0 is not compatible with core's plugin "
+                "API ") +
+            c.coreText;
         EXPECT_DEATH(
             {
+                // Earlier tests may have moved log lines to a host; this target writes them
+                // to standard error whatever the logger went through.
+                StdErrLogTarget target;
+                target.Attach();
                 PluginLoadRecord record{};
-                record.apiMajor = major;
+                record.apiMajor = c.major;
+                record.apiMinor = c.minor;
+                record.apiPatch = c.patch;
                 LoadPlugin(new TestPlugin, &record, "pyx-test");
             },
-            "ALE-EECF0606(.|\n)*pyx-test which supports plugin API 18.0.0 is not compatible "
-            "with core's plugin API 1[79].0.0");
+            testing::LastLoggedErrorIs(expected))
+            << c.coreText;
     }
 }
 
@@ -138,6 +160,43 @@ TEST(LoaderTest2, NewerCoreMinorIsAcceptedAndRecordAnswered) {
     EXPECT_EQ(answeredMinor, 0u);
     EXPECT_EQ(plugin->CoreVersion().Text(), "18.3.0");
     record.callbacks->shutdown(record.plugin);
+}
+
+TEST(LoaderDiagnosticsTest, LoadRegistersTheLocCategoryInTheFirstFreeSlot) {
+    for (int load = 0; load < 2; ++load) {
+        PluginLoadRecord record{};
+        record.apiMajor = 18;
+        LoadPlugin(new TestPlugin, &record, "pyx-test");
+        EXPECT_STREQ(CategoryNameAt(8).text, "LOC");
+        EXPECT_EQ(CategoryBit("LOC"), uint64_t{1} << 8);
+        // A second load finds the name and takes no further slot.
+        EXPECT_EQ(ProcessCategories().HighestSlot(), 8);
+        record.callbacks->shutdown(record.plugin);
+    }
+}
+
+TEST(LoaderDiagnosticsTest, EventTracingIsRegisteredOnceByTheLoaderAndUnregisteredAtShutdown) {
+    testing::FakeEventTracing tracing;
+    tracing.ListenAtRegistration(1, {0, 0x1, 0});
+    TestHost host;
+    PluginLoadRecord record{};
+    record.apiMajor = 18;
+    LoadPlugin(new TestPlugin(&host), &record, "pyx-test");
+    EXPECT_EQ(tracing.registrations.size(), 4u);
+    ASSERT_EQ(tracing.writes.size(), 1u);
+    EXPECT_EQ(tracing.writes[0].text, "Main thread");
+
+    ASSERT_NE(record.callbacks->initialise(record.plugin, host.Context()), 0);
+    EXPECT_EQ(tracing.registrations.size(), 4u);
+    EXPECT_TRUE(tracing.unregistered.empty());
+
+    record.callbacks->shutdown(record.plugin);
+    ASSERT_EQ(tracing.unregistered.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(tracing.unregistered[i], tracing.registrations[i].handle);
+    }
+    EXPECT_FALSE(GetTraceProvider(1).IsEnabled());
+    EXPECT_EQ(tracing.writes.size(), 1u);
 }
 
 TEST_F(LoaderTest, InitialiseSubscribesServiceProxyEventsAndStarts) {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "binding/host_value.h"
+#include "system_status.h"
 #include "value_access.h"
 
 namespace Vane::DevHost {
@@ -69,7 +70,16 @@ DevHost::~DevHost() {
 }
 
 MaybeType<LoadError, bool> DevHost::Start(const std::string& pluginPath, const ApiVersion& core) {
-    auto loaded = loop_.Call([&] { return LoadedPlugin::Load(pluginPath, core); });
+    auto loaded = loop_.Call([&] {
+        // Read as the plugin's export reads them: the process as it is before the plugin
+        // is in it.
+        const SystemFigures figures = ReadSystemFigures();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            systemFigures_ = figures;
+        }
+        return LoadedPlugin::Load(pluginPath, core);
+    });
     if (!loaded) return LoadError{"the host thread stopped before the plugin was loaded"};
     if (loaded->IsFailure()) return loaded->GetFailure();
     plugin_ = std::move(*loaded).Value();
@@ -364,6 +374,10 @@ BindingProperty DevHost::Status() {
         for (size_t i = 0; out != nullptr && i < memory->size(); ++i) {
             SetMemberUnsigned(*out, kNames[i], (*memory)[i]);
         }
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (systemFigures_) SetMember(status, "system", SystemFiguresValue(*systemFigures_));
     }
     SetMember(status, "routes", Routes());
     SetMember(status, "subscriptions", Subscriptions());

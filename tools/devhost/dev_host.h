@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -32,6 +33,7 @@
 #include "sse_hub.h"
 #include "subscriptions.h"
 #include "util/maybe.h"
+#include "util/system_info.h"
 #include "world.h"
 
 namespace Vane::DevHost {
@@ -74,8 +76,9 @@ class DevHost : private HostOperations {
     // Events the plugin fired: {"time", "name", "flags", "payload"}.
     const History& FiredEvents() const { return firedEvents_; }
 
-    // {"plugin", "memory", "routes", "subscriptions", "pendingCallbacks", "counters",
-    //  "lastLabel", "eventStreamClients"}.
+    // {"plugin", "memory", "system", "routes", "subscriptions", "pendingCallbacks", "counters",
+    //  "lastLabel", "eventStreamClients"}; "system" holds the figures read right before the
+    // plugin was loaded (see SystemFiguresValue).
     BindingProperty Status();
     // The plugin's routes: [{"method", "url", "name"}].
     BindingProperty Routes() const;
@@ -121,6 +124,7 @@ class DevHost : private HostOperations {
     std::atomic<uint64_t> delivered_{0};
     mutable std::mutex mutex_;  // guards what follows
     std::string lastLabel_;
+    std::optional<SystemFigures> systemFigures_;
     uint64_t nextCallbackId_ = 1;
     std::map<uint64_t, std::string> pendingCallbacks_;
     std::deque<std::pair<std::chrono::steady_clock::time_point, std::unique_ptr<HostValueArena>>>

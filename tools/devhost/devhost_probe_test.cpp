@@ -174,6 +174,35 @@ TEST_F(ProbeTest, RoutesPassStatusErrorsPathsBodiesAndStreams) {
     const BindingProperty report = Json(status->body);
     EXPECT_EQ(ReadString(report.Member("plugin").Member("shortName")), "probe");
     EXPECT_EQ(ReadInt64(report.Member("memory").Member("bytesAllocated")), 1234);
+    // The machine and the host process as devhost found them before loading the plugin.
+    const BindingProperty& system = report.Member("system");
+    const std::optional<uint64_t> logical =
+        ReadUint64(system.Member("processors").Member("logical"));
+    const std::optional<uint64_t> cores = ReadUint64(system.Member("processors").Member("cores"));
+    const std::optional<uint64_t> packages =
+        ReadUint64(system.Member("processors").Member("packages"));
+    ASSERT_TRUE(logical && cores && packages) << ToJsonText(system);
+    EXPECT_GE(*logical, *cores);
+    EXPECT_GE(*cores, *packages);
+    EXPECT_GE(*packages, 1u);
+    const BindingProperty& memory = system.Member("memory");
+    const std::optional<uint64_t> total = ReadUint64(memory.Member("totalPhysicalBytes"));
+    const std::optional<uint64_t> available = ReadUint64(memory.Member("availablePhysicalBytes"));
+    ASSERT_TRUE(total && available) << ToJsonText(system);
+    EXPECT_GT(*total, *available);
+    EXPECT_GT(*available, 0u);
+    for (const char* figure : {"commitLimitBytes", "commitAvailableBytes"}) {
+        EXPECT_TRUE(ReadUint64(memory.Member(figure))) << figure << " " << ToJsonText(system);
+    }
+    const BindingProperty& process = system.Member("process");
+    const std::optional<uint64_t> resident = ReadUint64(process.Member("residentBytes"));
+    const std::optional<uint64_t> peak = ReadUint64(process.Member("peakResidentBytes"));
+    const std::optional<uint64_t> addressSpace = ReadUint64(process.Member("virtualBytes"));
+    ASSERT_TRUE(resident && peak && addressSpace) << ToJsonText(system);
+    EXPECT_GT(*resident, 0u);
+    EXPECT_GE(*peak, *resident);
+    EXPECT_GE(*addressSpace, *resident);
+    EXPECT_LT(*resident, *total);
     EXPECT_EQ(report.Member("routes").Size(), 4u);
     EXPECT_EQ(ReadString(report.Member("lastLabel")), "Wait: yield");
     EXPECT_EQ(ReadInt64(report.Member("counters").Member("yields")), 1);

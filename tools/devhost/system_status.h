@@ -1,0 +1,19 @@
+// The machine's and the host process's figures as the status endpoint shows them.
+#ifndef VANE_DEVHOST_SYSTEM_STATUS_H_
+#define VANE_DEVHOST_SYSTEM_STATUS_H_
+
+#include "binding/binding_property.h"
+#include "util/system_info.h"
+
+namespace Vane::DevHost {
+
+// {"processors": {"logical", "cores", "packages"},
+//  "memory": {"totalPhysicalBytes", "availablePhysicalBytes", "commitLimitBytes",
+//             "commitAvailableBytes"},
+//  "process": {"residentBytes", "peakResidentBytes", "virtualBytes"}}
+// with unsigned numbers, and null for a figure that could not be read.
+BindingProperty SystemFiguresValue(const SystemFigures& figures);
+
+}  // namespace Vane::DevHost
+
+#endif  // VANE_DEVHOST_SYSTEM_STATUS_H_
