@@ -13,12 +13,6 @@
 namespace Vane::testing {
 namespace {
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 TEST(MissionsLibraryExportsTest, ExportsExactlyOneFunction) {
     const LibraryExports library = ReadLibraryExports(MissionsLibraryPath());
     ASSERT_EQ(library.error, "");
@@ -44,6 +38,11 @@ TEST(MissionsLibraryExportsTest, WindowsDllImportsOnlyWindowsSystemLibraries) {
     ASSERT_EQ(library.error, "");
     ASSERT_FALSE(library.imports.empty());
     const std::vector<std::string> system = {"kernel32.dll", "msvcrt.dll"};
+    auto Lower = [](std::string text) {
+        std::transform(text.begin(), text.end(), text.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return text;
+    };
     for (const std::string& import : library.imports) {
         EXPECT_NE(std::find(system.begin(), system.end(), Lower(import)), system.end())
             << "imports " << import;

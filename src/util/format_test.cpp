@@ -176,6 +176,15 @@ std::string Reference(const std::string& format, auto value) {
     return std::string(buffer, std::min<size_t>(static_cast<size_t>(n), 4095));
 }
 
+// The reference, except where a platform's C library departs from the C standard: on Windows
+// "%#.0o" of zero writes nothing, where "#" makes the first digit of an octal number a zero.
+std::string Expected(const std::string& format, auto value) {
+#ifdef _WIN32
+    if (value == 0 && format.rfind("%#.0", 0) == 0 && format.back() == 'o') return "0";
+#endif
+    return Reference(format, value);
+}
+
 // "%-05d" -> "%1$-05d"; the length modifier stays in both.
 std::string Numbered(const std::string& format) {
     return "%1$" + format.substr(1);
@@ -192,10 +201,10 @@ TEST(FormatPositionalTest, IntegersMatchTheCLibrary) {
     const std::vector<int> signedValues = {0, 1, -1, 42, -42, 255, 65536, INT_MIN, INT_MAX};
     for (const std::string& format : formats) {
         for (int v : signedValues) {
-            EXPECT_EQ(FormatPositional(Numbered(format), v), Reference(format, v))
+            EXPECT_EQ(FormatPositional(Numbered(format), v), Expected(format, v))
                 << format << " " << v;
             unsigned u = static_cast<unsigned>(v);
-            EXPECT_EQ(FormatPositional(Numbered(format), u), Reference(format, u))
+            EXPECT_EQ(FormatPositional(Numbered(format), u), Expected(format, u))
                 << format << " " << u;
         }
     }
@@ -204,10 +213,10 @@ TEST(FormatPositionalTest, IntegersMatchTheCLibrary) {
         if (format.find('h') != std::string::npos) continue;
         format.insert(format.size() - (format.back() == '|' ? 2 : 1), "ll");
         for (long long v : wideValues) {
-            EXPECT_EQ(FormatPositional(Numbered(format), v), Reference(format, v))
+            EXPECT_EQ(FormatPositional(Numbered(format), v), Expected(format, v))
                 << format << " " << v;
             auto u = static_cast<unsigned long long>(v);
-            EXPECT_EQ(FormatPositional(Numbered(format), u), Reference(format, u))
+            EXPECT_EQ(FormatPositional(Numbered(format), u), Expected(format, u))
                 << format << " " << u;
         }
     }
