@@ -13,11 +13,14 @@
 namespace Vane::testing {
 namespace {
 
+#ifdef _WIN32
+// Windows names DLLs without regard to case.
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
+#endif
 
 TEST(MissionsLibraryExportsTest, ExportsExactlyOneFunction) {
     const LibraryExports library = ReadLibraryExports(MissionsLibraryPath());
