@@ -32,6 +32,19 @@ target_compile_definitions(yaml
           YAML_VERSION_STRING="${yaml_MAJOR}.${yaml_MINOR}.${yaml_PATCH}")
 target_compile_options(yaml PRIVATE -w)
 
+# cpp-httplib for the development host, header-only: the whole single header from Debian's
+# source package, never /usr/include/httplib.h, which libcpp-httplib-dev splits into
+# declarations and a Linux library. Plain HTTP on the loopback: no TLS, no compression.
+set(PYX_HTTPLIB_SOURCE /usr/local/src/pyx-deps/cpp-httplib CACHE PATH
+    "Unpacked cpp-httplib source package (scripts/setup.sh puts it there)")
+if(NOT EXISTS ${PYX_HTTPLIB_SOURCE}/httplib.h)
+  message(FATAL_ERROR "cpp-httplib sources not found in ${PYX_HTTPLIB_SOURCE}; run scripts/setup.sh")
+endif()
+# The package's top folder has no other header that could stand in for a system one.
+add_library(pyx_httplib INTERFACE)
+target_include_directories(pyx_httplib SYSTEM INTERFACE ${PYX_HTTPLIB_SOURCE})
+target_link_libraries(pyx_httplib INTERFACE ws2_32)
+
 # RapidJSON is header-only. Its folder is reached through a link in a folder of its own, so
 # the rest of /usr/include (glibc's headers) never comes before the mingw-w64 ones.
 set(PYX_RAPIDJSON_INCLUDE /usr/include/rapidjson CACHE PATH "RapidJSON headers (rapidjson-dev)")

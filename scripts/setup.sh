@@ -3,7 +3,8 @@
 #
 # Besides the native tool chain this prepares the 32-bit Windows build: the mingw-w64 cross
 # compiler, Wine for running its programs, and the sources the cross build compiles itself
-# (libyaml from Debian's source package, GoogleTest from libgtest-dev, RapidJSON's headers).
+# (libyaml and cpp-httplib from Debian's source packages, GoogleTest from libgtest-dev,
+# RapidJSON's headers).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -93,17 +94,31 @@ if ((${#missing[@]})); then
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# libyaml for the cross build, from Debian's source package of the same version as the
-# native one. Unpacked once; `libyaml` always points at the current version.
-if [ ! -f "$deps_dir/libyaml/src/parser.c" ]; then
+# Debian source packages the cross build compiles itself, each the same version as its
+# native package: unpacked once into $deps_dir, where `NAME` always points at the current
+# version. fetch_source PACKAGE NAME FILE (FILE proves an unpacked tree, relative to it).
+fetch_source() {
+  local package=$1 name=$2 file=$3 unpacked
+  [ -f "$deps_dir/$name/$file" ] && return 0
   mkdir -p "$deps_dir"
   # The download runs as _apt where it can write, which keeps apt from warning.
   chown _apt "$deps_dir" 2>/dev/null || true
-  if ! (cd "$deps_dir" && apt-get source -qq libyaml >/dev/null); then
+  if ! (cd "$deps_dir" && apt-get source -qq "$package" >/dev/null); then
     ((updated)) || apt_update
-    (cd "$deps_dir" && apt-get source -qq libyaml >/dev/null)
+    updated=1
+    (cd "$deps_dir" && apt-get source -qq "$package" >/dev/null)
   fi
-  unpacked=$(find "$deps_dir" -maxdepth 1 -type d -name 'libyaml-*' | sort -V | tail -n 1)
-  [ -n "$unpacked" ] || { echo "setup: apt-get source libyaml unpacked nothing" >&2; exit 1; }
-  ln -sfn "$(basename "$unpacked")" "$deps_dir/libyaml"
-fi
+  unpacked=$(find "$deps_dir" -maxdepth 1 -type d -name "$package-[0-9]*" | sort -V | tail -n 1)
+  if [ -z "$unpacked" ] || [ ! -f "$unpacked/$file" ]; then
+    echo "setup: apt-get source $package unpacked no $file" >&2
+    exit 1
+  fi
+  ln -sfn "$(basename "$unpacked")" "$deps_dir/$name"
+}
+
+# libyaml under the YAML reader.
+fetch_source libyaml libyaml src/parser.c
+# cpp-httplib for the development host on Windows: libcpp-httplib-dev splits the header and
+# puts the implementation in a Linux library, while the source package keeps the whole
+# single header, which needs nothing but Windows' sockets.
+fetch_source cpp-httplib cpp-httplib httplib.h

@@ -18,7 +18,8 @@ run_under_wine() {
   export WINEPREFIX="$PWD/$tree/wine-prefix" WINEDEBUG=-all
   unset DISPLAY
   mkdir -p "$WINEPREFIX"
-  wineserver -p </dev/null >/dev/null 2>&1
+  # (It fails when one already serves this prefix, kept warm by hand, say; that one does.)
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
   # The first start creates the prefix.
   "$tree/wine-run.sh" wineboot --init </dev/null >/dev/null 2>&1 || true

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "endpoints.h"
+#include "util/shared_library.h"
 
 namespace Vane::DevHost {
 namespace {
@@ -18,7 +19,28 @@ std::optional<long long> WholeNumber(const std::string& text) {
     return value;
 }
 
+#ifdef _WIN32
+constexpr const char* kStopText =
+    "Stop it with Ctrl-C, Ctrl-Break or by closing its console: the plugin is shut down and\n"
+    "devhost exits 0.\n";
+constexpr const char* kPluginText =
+    "  --plugin PATH         plugin library (default pyx_missions.dll beside devhost.exe)\n";
+#else
+constexpr const char* kStopText =
+    "Stop it with Ctrl-C (SIGINT) or SIGTERM: the plugin is shut down and devhost exits 0.\n";
+constexpr const char* kPluginText =
+    "  --plugin PATH         plugin library (default build/lib/libpyx_missions.so)\n";
+#endif
+
 }  // namespace
+
+std::string DefaultPluginPath() {
+#ifdef _WIN32
+    return Platform::PathBesideExecutable("pyx_missions.dll");
+#else
+    return "build/lib/libpyx_missions.so";
+#endif
+}
 
 MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::string>& arguments) {
     Options options;
@@ -97,11 +119,13 @@ std::string HelpText() {
         "\n"
         "A development host for the missions plugin: loads the plugin library, gives it a\n"
         "simulated world (configuration, login, inventories, gameflow, notifications and a remote\n"
-        "missions service behind the service proxy) and serves it over HTTP on 127.0.0.1.\n"
-        "Stop it with Ctrl-C (SIGINT) or SIGTERM: the plugin is shut down and devhost exits 0.\n"
+        "missions service behind the service proxy) and serves it over HTTP on 127.0.0.1.\n";
+    text += kStopText;
+    text +=
         "\n"
-        "Options:\n"
-        "  --plugin PATH         plugin library (default build/lib/libpyx_missions.so)\n"
+        "Options:\n";
+    text += kPluginText;
+    text +=
         "  --port N              port on 127.0.0.1 (default 8080); 0 picks a free port. Once\n"
         "                        serving, devhost prints \"devhost listening on "
         "http://127.0.0.1:PORT\"\n"

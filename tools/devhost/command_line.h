@@ -11,8 +11,12 @@
 
 namespace Vane::DevHost {
 
+// The plugin library devhost loads when given none: the build tree's on Linux (devhost runs
+// from the source folder), pyx_missions.dll beside devhost.exe on Windows.
+std::string DefaultPluginPath();
+
 struct Options {
-    std::string pluginPath = "build/lib/libpyx_missions.so";
+    std::string pluginPath = DefaultPluginPath();
     int port = 8080;
     std::optional<std::string> scenarioPath;
     ApiVersion coreVersion{18, 0, 0};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "endpoints.h"
+#include "util/shared_library.h"
 
 namespace Vane::DevHost {
 namespace {
@@ -15,7 +16,13 @@ Options Parse(std::vector<std::string> arguments) {
 
 TEST(CommandLine, DefaultsAndEveryOption) {
     const Options defaults = Parse({});
+#ifdef _WIN32
+    // Beside the program, whatever the working folder, as a full path.
+    EXPECT_EQ(defaults.pluginPath, Platform::PathBesideExecutable("pyx_missions.dll"));
+    EXPECT_EQ(defaults.pluginPath.find(':'), 1u) << defaults.pluginPath;
+#else
     EXPECT_EQ(defaults.pluginPath, "build/lib/libpyx_missions.so");
+#endif
     EXPECT_EQ(defaults.port, 8080);
     EXPECT_EQ(defaults.coreVersion, (ApiVersion{18, 0, 0}));
     EXPECT_FALSE(defaults.scenarioPath.has_value());
@@ -69,6 +76,13 @@ TEST(CommandLine, HelpNamesEveryOptionAndEndpoint) {
     for (const EndpointDescription& endpoint : Endpoints()) {
         EXPECT_NE(help.find(endpoint.path), std::string::npos) << endpoint.path;
     }
+#ifdef _WIN32
+    EXPECT_NE(help.find("default pyx_missions.dll beside devhost.exe"), std::string::npos);
+    EXPECT_NE(help.find("Ctrl-Break"), std::string::npos);
+#else
+    EXPECT_NE(help.find("default build/lib/libpyx_missions.so"), std::string::npos);
+    EXPECT_NE(help.find("SIGTERM"), std::string::npos);
+#endif
 }
 
 TEST(CoreVersion, CompatibilityFollowsMinorThenPatch) {

@@ -26,7 +26,11 @@ const char* LevelName(int32_t level) {
 std::string ClockText(int64_t millis) {
     const std::time_t seconds = static_cast<std::time_t>(millis / 1000);
     std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &seconds);  // Windows' reentrant form, arguments the other way round
+#else
     localtime_r(&seconds, &local);
+#endif
     char text[32];
     std::snprintf(text, sizeof(text), "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min,
                   local.tm_sec, static_cast<int>(millis % 1000));
@@ -287,7 +291,7 @@ void DevHost::Schedule(const char* name, HostScheduledFn callback, void* context
     }
 }
 
-void DevHost::Yield() {
+void DevHost::YieldTurn() {
     // Yielding never runs other work of the plugin: it only lets time pass.
     ++yields_;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -93,7 +93,7 @@ class DevHost : private HostOperations {
     void Unsubscribe(const char* eventName, uint32_t pluginHandle) override;
     void Schedule(const char* name, HostScheduledFn callback, void* context,
                   double delaySeconds) override;
-    void Yield() override;
+    void YieldTurn() override;
     void Label(const char* label) override;
     uint64_t AfterYield() override;
     void Log(const char* message, int32_t level) override;

@@ -9,9 +9,11 @@
 namespace Vane::DevHost {
 namespace {
 
+using testing::BuiltFile;
 using testing::DevHostProcess;
 using testing::EventStreamListener;
 using testing::Eventually;
+using testing::StopWith;
 
 constexpr const char* kMissions = "/pyx-missions/v1/missions";
 constexpr const char* kPlayer = "/pyx-missions/v1/player";
@@ -35,8 +37,9 @@ class MissionsHostTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        process_ = DevHostProcess::Start(DEVHOST_BINARY,
-                                         {"--plugin", MISSIONS_PLUGIN, "--latency", "30"}, error);
+        process_ = DevHostProcess::Start(
+            BuiltFile(DEVHOST_BINARY), {"--plugin", BuiltFile(MISSIONS_PLUGIN), "--latency", "30"},
+            error);
         ASSERT_NE(process_, nullptr) << error;
         client_ = process_->Client();
     }
@@ -103,7 +106,7 @@ TEST_F(MissionsHostTest, MissionsAreServedAfterStartWithNotificationAndCelebrati
     EXPECT_EQ(ToJsonText(eligibility.Member("playerInventory").Member("wardSkins")),
               "[1,4294967296]");
 
-    EXPECT_EQ(process_->Stop(SIGINT), 0) << process_->Output();
+    EXPECT_EQ(process_->Stop(StopWith::kInterrupt), 0) << process_->Output();
 }
 
 TEST_F(MissionsHostTest, MarkViewedReachesTheServiceAndTheNextFetchShowsIt) {

@@ -9,9 +9,11 @@
 namespace Vane::DevHost {
 namespace {
 
+using testing::BuiltFile;
 using testing::DevHostProcess;
 using testing::EventStreamListener;
 using testing::Eventually;
+using testing::StopWith;
 
 BindingProperty Json(const std::string& text) {
     ConversionStatus status = ParseJson(text);
@@ -30,8 +32,9 @@ class ProbeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string error;
-        process_ = DevHostProcess::Start(DEVHOST_BINARY,
-                                         {"--plugin", PROBE_PLUGIN, "--latency", "30"}, error);
+        process_ =
+            DevHostProcess::Start(BuiltFile(DEVHOST_BINARY),
+                                  {"--plugin", BuiltFile(PROBE_PLUGIN), "--latency", "30"}, error);
         ASSERT_NE(process_, nullptr) << error;
         client_ = process_->Client();
     }
@@ -131,9 +134,22 @@ TEST_F(ProbeTest, ResourceChangesReachTheSubscriberAndStopEndsCleanly) {
     }
 
     // An open event stream does not hold the stop up.
-    EXPECT_EQ(process_->Stop(SIGTERM, std::chrono::seconds(5)), 0);
+    EXPECT_EQ(process_->Stop(StopWith::kTerminate, std::chrono::seconds(5)), 0);
     EXPECT_NE(process_->Output().find("ALWAYS| probe: shut down"), std::string::npos)
         << process_->Output();
+}
+
+TEST_F(ProbeTest, ClosingTheConsoleEndsCleanly) {
+#ifndef _WIN32
+    GTEST_SKIP() << "consoles that close exist on Windows; Linux's stop signals are tested above";
+#endif
+    // The system ends the process once the handler returns; the plugin must be shut down first.
+    ASSERT_TRUE(Eventually([&] { return ReadInt64(State().Member("timerFired")) >= 1; }));
+    EXPECT_EQ(process_->Stop(StopWith::kConsoleClose, std::chrono::seconds(5)), 0);
+    const std::string output = process_->Output();
+    EXPECT_NE(output.find("devhost: console close received, stopping"), std::string::npos)
+        << output;
+    EXPECT_NE(output.find("ALWAYS| probe: shut down"), std::string::npos) << output;
 }
 
 TEST_F(ProbeTest, RoutesPassStatusErrorsPathsBodiesAndStreams) {

@@ -75,7 +75,7 @@ void PYX_CDECL OnSchedule(const HostCore* core, const char* name, HostScheduledF
 }
 
 void PYX_CDECL OnYield(const HostCore* core) {
-    Guarded("yield", [&] { Owner(core).Yield(); });
+    Guarded("yield", [&] { Owner(core).YieldTurn(); });
 }
 
 void PYX_CDECL OnLabel(const HostCore* core, const char* label, uint32_t) {

@@ -25,8 +25,9 @@ class HostOperations {
     // Word 5: one call of `callback(context)` after at least `delaySeconds`.
     virtual void Schedule(const char* name, HostScheduledFn callback, void* context,
                           double delaySeconds) = 0;
-    // Word 6.
-    virtual void Yield() = 0;
+    // Word 6: the plugin yields its turn. (Not "Yield": windows.h defines Yield() as an empty
+    // macro, which would erase the name wherever the HTTP library's Windows headers come first.)
+    virtual void YieldTurn() = 0;
     // Word 7.
     virtual void Label(const char* label) = 0;
     // Word 8: the value read right after a yield.

@@ -1,7 +1,4 @@
 // devhost: the development host program (see HelpText in command_line.cpp).
-#include <signal.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +13,7 @@
 #include "dev_host.h"
 #include "http_server.h"
 #include "scenario.h"
+#include "stop_request.h"
 
 namespace {
 
@@ -71,15 +69,16 @@ int Run(int argc, char** argv) {
     }
     if (options.latencyMs) scenario.Value().remoteLatencySeconds = *options.latencyMs / 1000.0;
 
-    // Signals are taken by sigwait below, so every thread started from here on blocks them.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    signal(SIGPIPE, SIG_IGN);
+    // Stop requests are taken by WaitForStop below, so this comes before any thread starts.
+    if (!InstallStopHandling()) {
+        std::fprintf(stderr, "devhost: cannot take over the stop requests\n");
+        return 1;
+    }
 
+#ifndef _WIN32
+    // (Windows' C library has no line buffering; every line that matters is flushed anyway.)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+#endif
     DevHost host(scenario.Value(), !options.quiet);
     HttpServer server(host, options.httpThreads);
     const int port = server.Bind(options.port);
@@ -100,15 +99,14 @@ int Run(int argc, char** argv) {
     std::thread serving([&server] {
         if (!server.Serve()) {
             std::fprintf(stderr, "devhost: the HTTP server stopped unexpectedly\n");
-            kill(getpid(), SIGTERM);
+            RequestStop();
         }
     });
     std::printf("devhost listening on http://127.0.0.1:%d\n", port);
     std::fflush(stdout);
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    std::printf("devhost: %s received, stopping\n", signal == SIGINT ? "SIGINT" : "SIGTERM");
+    const std::string request = WaitForStop();
+    std::printf("devhost: %s received, stopping\n", request.c_str());
     std::fflush(stdout);
     server.Stop();
     serving.join();

@@ -1,11 +1,25 @@
 #include "plugin_loader.h"
 
-#include <dlfcn.h>
-
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <vector>
+
+#include "util/shared_library.h"
 
 namespace Vane::DevHost {
+namespace {
+
+// Keeps a library open until the process ends (see LoadedPlugin): the list is never destroyed,
+// so no static destructor closes a library whose code may still run at exit.
+void KeepOpenUntilExit(Platform::SharedLibrary library) {
+    static std::mutex mutex;
+    static auto* kept = new std::vector<Platform::SharedLibrary>();
+    std::lock_guard<std::mutex> lock(mutex);
+    kept->push_back(std::move(library));
+}
+
+}  // namespace
 
 bool ParseApiVersion(std::string_view text, ApiVersion& version) {
     uint32_t parts[3] = {0, 0, 0};
@@ -43,18 +57,20 @@ MaybeType<LoadError, std::unique_ptr<LoadedPlugin>> LoadedPlugin::Load(const std
                                                                        const ApiVersion& core) {
     std::unique_ptr<LoadedPlugin> plugin(new LoadedPlugin());
     plugin->path_ = path;
-    plugin->library_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (plugin->library_ == nullptr) {
-        const char* why = dlerror();
-        return LoadError{"cannot load the plugin " + path + ": " + (why ? why : "unknown error")};
+    std::string why;
+    Platform::SharedLibrary library = Platform::SharedLibrary::Open(path, &why);
+    if (!library.IsOpen()) {
+        return LoadError{"cannot load the plugin " + path + ": " + why};
     }
-    void* symbol = dlsym(plugin->library_, "load_pyx_missions");
+    void* symbol = library.FindFunction("load_pyx_missions");
     if (symbol == nullptr) {
         return LoadError{path + " does not export load_pyx_missions"};
     }
     PluginLoadFn load = nullptr;
     static_assert(sizeof(load) == sizeof(symbol), "a function pointer fits a data pointer");
     std::memcpy(&load, &symbol, sizeof(load));
+    // From the first call on, the plugin's code may be registered with the process.
+    KeepOpenUntilExit(std::move(library));
 
     PluginLoadRecord& record = plugin->record_;
     record.apiMajor = core.major;

@@ -42,9 +42,10 @@ struct LoadError {
 // started.
 class LoadedPlugin {
   public:
-    // Opens `path` (dlopen), finds "load_pyx_missions", calls it with `core` in the load record
-    // and checks the answer: callbacks, plugin object and short name present, and a plugin API
-    // version the core supports. Must run on the thread that makes every call into the plugin.
+    // Opens `path` (dlopen or LoadLibrary), finds "load_pyx_missions", calls it with `core` in
+    // the load record and checks the answer: callbacks, plugin object and short name present,
+    // and a plugin API version the core supports. Must run on the thread that makes every call
+    // into the plugin.
     static MaybeType<LoadError, std::unique_ptr<LoadedPlugin>> Load(const std::string& path,
                                                                     const ApiVersion& core);
 
@@ -71,7 +72,6 @@ class LoadedPlugin {
     LoadedPlugin() = default;
 
     std::string path_;
-    void* library_ = nullptr;
     PluginLoadRecord record_{};
     const PluginCallbacks* callbacks_ = nullptr;
     void* object_ = nullptr;
