@@ -17,7 +17,7 @@ packages=(
   rapidjson-dev libyaml-dev                    # JSON and YAML codecs
   clang libclang-rt-14-dev                     # libFuzzer and sanitizer runtimes
   g++-mingw-w64-i686-posix                     # the 32-bit Windows DLL and its tests
-  wine wine32:i386                             # runs the Windows tests
+  wine                                         # runs the Windows tests (wine32:i386 below)
   g++-mingw-w64-x86-64-posix wine64            # the same for 64-bit Windows, where the
                                                # kernel cannot run 32-bit programs
   nlohmann-json3-dev                           # benchmark reference only
@@ -84,14 +84,26 @@ done
 if ((${#missing[@]})); then
   ((updated)) || apt_update
   updated=1
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine's 32-bit loader runs the 32-bit test programs. Only a kernel with 32-bit support can
+# start it, and the i386 index is now and then mid-sync; without it the Windows suite runs
+# built for 64-bit Windows under wine64 (scripts/test.sh windows), so its absence is said
+# loudly but does not stop the set-up.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+  ((updated)) || apt_update
+  updated=1
   # (Read whole first: grep -q stopping early would fail the pipeline under pipefail.)
   policy=$(apt-cache policy wine32:i386)
-  if ! grep -q -E 'Candidate: [0-9]' <<<"$policy"; then
-    echo "setup: wine32:i386 has no install candidate (is the i386 index of every suite" \
-         "reachable? 'apt-cache policy wine32:i386' tells); the Windows tests need it" >&2
-    exit 1
+  if grep -q -E 'Candidate: [0-9]' <<<"$policy"; then
+    apt-get install -y -qq --no-install-recommends wine32:i386 ||
+      echo "setup: WARNING: wine32:i386 did not install; 32-bit Windows tests cannot run" >&2
+  else
+    echo "setup: WARNING: wine32:i386 has no install candidate (is the i386 index of every" \
+         "suite reachable? 'apt-cache policy wine32:i386' tells); 32-bit Windows tests" \
+         "cannot run here" >&2
   fi
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
 # Debian source packages the cross build compiles itself, each the same version as its
