@@ -32,13 +32,15 @@ inline const char* MissionsLibraryPath() {
 #endif
 }
 
-// The library's export, the library opened once per process and kept open (null when it
-// cannot be opened).
+// The library's export, the library opened once per process (null when it cannot be opened).
+// It stays open until the process ends, as in a client host: closing it at exit would unmap
+// the plugin's globals while what they point at is still held, which the leak checker then
+// reports.
 inline LoadPluginFunction MissionsLibraryExport() {
-    static const Platform::SharedLibrary library =
-        Platform::SharedLibrary::Open(MissionsLibraryPath());
+    static const Platform::SharedLibrary* const library =
+        new Platform::SharedLibrary(Platform::SharedLibrary::Open(MissionsLibraryPath()));
     static const LoadPluginFunction function =
-        reinterpret_cast<LoadPluginFunction>(library.FindFunction("load_pyx_missions"));
+        reinterpret_cast<LoadPluginFunction>(library->FindFunction("load_pyx_missions"));
     return function;
 }
 
