@@ -15,6 +15,10 @@ mode=${1:-default}
 jobs=$(nproc)
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)
+# The Windows trees are optimised like the default one but carry no debug information: no
+# debugger reads it under Wine, and linking it into every program doubles their build time.
+windows=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON
+         "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG" "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -DNDEBUG")
 case "$mode" in
   default) dir=build;      args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON) ;;
   asan)    dir=build-asan; args=(-DCMAKE_BUILD_TYPE=Debug -DPYX_SANITIZE=address,undefined -DPYX_DEVELOPER=ON) ;;
@@ -23,9 +27,9 @@ case "$mode" in
   fuzz)    dir=build-fuzz; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_TESTS=OFF -DPYX_FUZZERS=ON
                                  -DPYX_SANITIZE=address,undefined
                                  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
-  windows) dir=build-windows; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON
+  windows) dir=build-windows; args=("${windows[@]}"
                                     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/i686-w64-mingw32.toolchain.cmake") ;;
-  windows64) dir=build-windows64; args=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYX_DEVELOPER=ON
+  windows64) dir=build-windows64; args=("${windows[@]}"
                                     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.toolchain.cmake") ;;
   *) echo "unknown mode: $mode" >&2; exit 2 ;;
 esac
