@@ -116,7 +116,7 @@ typedef void(PYX_CDECL* HostScheduledFn)(void* context);
 // Reads up to *inOutCount bytes into buffer; sets *inOutCount to the bytes read and
 // *outMore to non-zero while more remain. Returns non-zero on success.
 typedef uint8_t(PYX_CDECL* HostStreamReadFn)(void* context, char* buffer, uint32_t* inOutCount,
-                                              uint8_t* outMore);
+                                             uint8_t* outMore);
 typedef void(PYX_CDECL* HostStreamCloseFn)(void* context);
 
 // The ten host operations; each receives the table's own address first.
@@ -345,7 +345,7 @@ struct HostRouteResponse {
     const char* error;  // non-null means the call failed; errorFlag is then set
     uint8_t errorFlag;
     uint8_t options;
-    uint32_t mode;  // 1, 2, 3, else 0
+    uint32_t mode;   // 1, 2, 3, else 0
     int32_t status;  // 0 lets the host choose
     const char* statusMessage;
     const HostHeader* headers;

@@ -3,12 +3,12 @@
 #include <exception>
 #include <string>
 
-#include "binding/host_value.h"
-#include "binding/json_reader.h"
-#include "binding/message_pack_reader.h"
-#include "binding/nesting_limit.h"
-#include "binding/yaml_reader.h"
+#include "codec/json_reader.h"
+#include "codec/message_pack_reader.h"
+#include "codec/yaml_reader.h"
+#include "host/host_value.h"
 #include "util/format.h"
+#include "value/nesting_limit.h"
 
 namespace Vane {
 namespace {

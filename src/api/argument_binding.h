@@ -41,8 +41,8 @@
 #include "api/http_method.h"
 #include "api/query_string.h"
 #include "api/route_pattern.h"
-#include "binding/binding_property.h"
 #include "pyx/host_abi.h"
+#include "value/binding_property.h"
 
 namespace Vane {
 

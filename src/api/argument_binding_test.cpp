@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "api/dispatch_test_support.h"
-#include "binding/json_reader.h"
-#include "binding/json_writer.h"
-#include "binding/message_pack_reader.h"
-#include "binding/yaml_reader.h"
+#include "codec/json_reader.h"
+#include "codec/json_writer.h"
+#include "codec/message_pack_reader.h"
+#include "codec/yaml_reader.h"
 
 namespace Vane {
 namespace {

@@ -14,8 +14,8 @@
 
 #include "api/function_registry.h"
 #include "api/request_dispatch.h"
-#include "binding/host_value.h"
-#include "binding/json_writer.h"
+#include "codec/json_writer.h"
+#include "host/host_value.h"
 #include "pyx/host_abi.h"
 
 namespace Vane::testing {

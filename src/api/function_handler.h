@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "api/http_method.h"
-#include "binding/binding_property.h"
-#include "binding/conversion_status.h"
-#include "binding/enum_name_resolver.h"
-#include "binding/host_value_arena.h"
+#include "host/host_value_arena.h"
+#include "value/binding_property.h"
+#include "value/conversion_status.h"
+#include "value/enum_name_resolver.h"
 
 namespace Vane {
 

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "api/function_name.h"
-#include "binding/static_type.h"
-#include "binding/type_info.h"
+#include "types/static_type.h"
+#include "types/type_info.h"
 #include "util/format.h"
 
 namespace Vane {

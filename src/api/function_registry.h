@@ -15,8 +15,8 @@
 #include "api/function_handler.h"
 #include "api/http_method.h"
 #include "api/route_pattern.h"
-#include "binding/type_descriptor.h"
-#include "binding/type_registry.h"
+#include "types/type_descriptor.h"
+#include "types/type_registry.h"
 #include "util/failure.h"
 #include "util/maybe.h"
 

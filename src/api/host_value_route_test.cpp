@@ -10,9 +10,9 @@
 
 #include "api/dispatch_test_support.h"
 #include "api/typed_handler.h"
-#include "binding/host_value_arena.h"
-#include "binding/missions_records_test_support.h"
-#include "binding/nesting_limit.h"
+#include "host/host_value_arena.h"
+#include "types/missions_records_test_support.h"
+#include "value/nesting_limit.h"
 
 namespace Vane {
 namespace {

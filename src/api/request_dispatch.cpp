@@ -8,7 +8,7 @@
 
 #include "api/argument_binding.h"
 #include "api/query_string.h"
-#include "binding/host_value.h"
+#include "host/host_value.h"
 #include "util/format.h"
 
 namespace Vane {

@@ -11,8 +11,8 @@
 #include "api/function_registry.h"
 #include "api/http_method.h"
 #include "api/route_pattern.h"
-#include "binding/type_registry.h"
 #include "pyx/host_abi.h"
+#include "types/type_registry.h"
 
 namespace Vane {
 

@@ -15,8 +15,8 @@
 #include "api/request_dispatch.h"
 #include "api/route_table.h"
 #include "api/typed_handler.h"
-#include "binding/host_value_arena.h"
-#include "binding/record_description.h"
+#include "host/host_value_arena.h"
+#include "types/record_description.h"
 
 namespace Vane::bench {
 

@@ -17,8 +17,8 @@
 #include "api/request_dispatch.h"
 #include "api/route_table.h"
 #include "api/typed_handler.h"
-#include "binding/host_value.h"
-#include "binding/record_description.h"
+#include "host/host_value.h"
+#include "types/record_description.h"
 
 namespace Vane::fuzz {
 

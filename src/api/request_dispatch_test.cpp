@@ -10,7 +10,7 @@
 
 #include "api/dispatch_test_support.h"
 #include "api/typed_handler.h"
-#include "binding/nesting_limit.h"
+#include "value/nesting_limit.h"
 
 namespace Vane {
 namespace {

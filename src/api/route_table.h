@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "api/function_registry.h"
-#include "binding/host_description.h"
+#include "host/host_description.h"
 #include "pyx/host_abi.h"
 #include "util/failure.h"
 #include "util/maybe.h"

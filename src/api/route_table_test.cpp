@@ -11,8 +11,8 @@
 #include "api/dispatch_test_support.h"
 #include "api/request_dispatch.h"
 #include "api/typed_handler.h"
-#include "binding/event_builder.h"
-#include "binding/record_description.h"
+#include "types/event_builder.h"
+#include "types/record_description.h"
 
 namespace Vane {
 namespace route_table_test {

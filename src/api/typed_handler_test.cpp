@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "api/dispatch_test_support.h"
-#include "binding/record_description.h"
+#include "types/record_description.h"
 
 namespace Vane {
 namespace typed_test {

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "binding/record_description.h"
+#include "types/record_description.h"
 
 namespace Vane::Client::Missions {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "binding/binding_property.h"
-#include "binding/type_registry.h"
+#include "types/type_registry.h"
+#include "value/binding_property.h"
 
 namespace Vane::Client::Missions {
 

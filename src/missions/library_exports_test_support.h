@@ -1,6 +1,7 @@
 // What a shared library offers and needs, read from its file: the exported functions and
 // the libraries it imports, for the formats the plugin is built in (64-bit ELF on Linux, PE32
-// DLL on 32-bit Windows, PE32+ DLL on 64-bit Windows). Parsed by hand so that either format can be read on any platform.
+// DLL on 32-bit Windows, PE32+ DLL on 64-bit Windows). Parsed by hand so that either format can be
+// read on any platform.
 #ifndef PYX_MISSIONS_LIBRARY_EXPORTS_TEST_SUPPORT_H_
 #define PYX_MISSIONS_LIBRARY_EXPORTS_TEST_SUPPORT_H_
 
@@ -16,11 +17,11 @@
 namespace Vane::testing {
 
 struct LibraryExports {
-    std::string error;                     // empty when the file was read
-    std::string format;                    // "ELF64", "PE32 i386 DLL" or "PE32+ x86-64 DLL"
-    std::vector<std::string> functions;    // exported functions
-    std::vector<std::string> otherExports; // exported symbols that are not functions
-    std::vector<std::string> imports;      // imported libraries (PE; ELF's needed list is not read)
+    std::string error;                      // empty when the file was read
+    std::string format;                     // "ELF64", "PE32 i386 DLL" or "PE32+ x86-64 DLL"
+    std::vector<std::string> functions;     // exported functions
+    std::vector<std::string> otherExports;  // exported symbols that are not functions
+    std::vector<std::string> imports;  // imported libraries (PE; ELF's needed list is not read)
 };
 
 namespace library_exports_detail {
@@ -72,7 +73,8 @@ inline void ReadElf64(const Bytes& file, LibraryExports& out) {
         if (!file.Has(section, 64) || file.Read(section + 4, 4) != kDynamicSymbols) continue;
         const uint64_t symbols = file.Read(section + 24, 8);
         const uint64_t symbolsSize = file.Read(section + 32, 8);
-        const uint64_t strings = file.Read(sectionTable + file.Read(section + 40, 4) * sectionSize + 24, 8);
+        const uint64_t strings =
+            file.Read(sectionTable + file.Read(section + 40, 4) * sectionSize + 24, 8);
         for (uint64_t offset = 0; offset + 24 <= symbolsSize; offset += 24) {
             const uint64_t symbol = symbols + offset;
             const unsigned info = static_cast<unsigned>(file.Read(symbol + 4, 1));
@@ -168,7 +170,9 @@ inline LibraryExports ReadLibraryExports(const std::string& path) {
     }
     const Bytes file(std::vector<char>((std::istreambuf_iterator<char>(stream)),
                                        std::istreambuf_iterator<char>()));
-    if (file.StartsWith("\x7F" "ELF", 4)) {
+    if (file.StartsWith("\x7F"
+                        "ELF",
+                        4)) {
         ReadElf64(file, out);
     } else if (file.StartsWith("MZ", 2)) {
         ReadPe(file, out);

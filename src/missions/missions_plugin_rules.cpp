@@ -4,10 +4,10 @@
 #include <utility>
 #include <vector>
 
-#include "binding/record_description.h"
 #include "missions/configuration_value.h"
 #include "missions/missions_plugin.h"
 #include "plugin/trace.h"
+#include "types/record_description.h"
 
 namespace Vane::Client::Missions {
 namespace {

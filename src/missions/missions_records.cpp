@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "binding/static_type.h"
+#include "types/static_type.h"
 
 namespace Vane::Client::Missions::Api {
 

@@ -15,9 +15,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "binding/record_description.h"
-#include "binding/type_registry.h"
 #include "missions/remote_type_names.h"
+#include "types/record_description.h"
+#include "types/type_registry.h"
 #include "util/failure.h"
 #include "util/maybe.h"
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "api/function_name.h"
-#include "binding/json_reader.h"
-#include "binding/json_writer.h"
-#include "binding/native_json.h"
-#include "binding/static_type.h"
+#include "codec/json_reader.h"
+#include "codec/json_writer.h"
+#include "types/native_json.h"
+#include "types/static_type.h"
 
 namespace Vane::Client::Missions {
 namespace {

@@ -5,8 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "binding/native_json.h"
-#include "binding/static_type.h"
 #include "log/logger.h"
 #include "missions/cooldown.h"
 #include "missions/missions_plugin.h"
@@ -14,6 +12,8 @@
 #include "missions/remote_paths.h"
 #include "missions/resource_update.h"
 #include "plugin/trace.h"
+#include "types/native_json.h"
+#include "types/static_type.h"
 
 namespace Vane::Client::Missions {
 namespace {

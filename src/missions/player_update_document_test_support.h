@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "binding/missions_document_test_support.h"
+#include "codec/missions_document_test_support.h"
 
 namespace Vane::testing {
 

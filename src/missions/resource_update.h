@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "binding/host_value_arena.h"
-#include "binding/record_description.h"
+#include "host/host_value_arena.h"
 #include "plugin/plugin_base.h"
+#include "types/record_description.h"
 #include "util/failure.h"
 #include "util/maybe.h"
 

@@ -6,9 +6,8 @@
 #include <cstdlib>
 #include <exception>
 
+#include "api/async_model.h"
 #include "api/function_name.h"
-#include "binding/async_model.h"
-#include "binding/page_reserve.h"
 #include "log/assertion.h"
 #include "log/event_tracing.h"
 #include "log/log_categories.h"
@@ -18,6 +17,7 @@
 #include "plugin/startup_figures.h"
 #include "plugin/telemetry_sender.h"
 #include "plugin/trace.h"
+#include "value/page_reserve.h"
 
 namespace Vane {
 

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "binding/page_reserve.h"
 #include "log/event_tracing.h"
 #include "log/event_tracing_test_support.h"
 #include "log/log_categories.h"
@@ -18,6 +17,7 @@
 #include "plugin/plugin_test_support.h"
 #include "plugin/trace.h"
 #include "util/memory_hooks.h"
+#include "value/page_reserve.h"
 
 namespace Vane {
 namespace {

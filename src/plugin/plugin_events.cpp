@@ -2,7 +2,7 @@
 // resource dispatcher and resource publication.
 #include <exception>
 
-#include "binding/host_value.h"
+#include "host/host_value.h"
 #include "plugin/event_names.h"
 #include "plugin/plugin_base.h"
 

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <exception>
 
-#include "binding/host_value.h"
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
+#include "host/host_value.h"
 #include "plugin/plugin_base.h"
 
 namespace Vane {

@@ -8,9 +8,9 @@
 #include <functional>
 #include <string>
 
-#include "binding/host_value.h"
-#include "binding/json_reader.h"
-#include "binding/json_writer.h"
+#include "codec/json_reader.h"
+#include "codec/json_writer.h"
+#include "host/host_value.h"
 #include "plugin/plugin_base.h"
 #include "plugin/test_host_test_support.h"
 

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "binding/binding_property.h"
-#include "binding/record_description.h"
-#include "binding/type_registry.h"
+#include "types/record_description.h"
+#include "types/type_registry.h"
+#include "value/binding_property.h"
 
 namespace Vane {
 

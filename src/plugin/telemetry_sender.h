@@ -5,9 +5,9 @@
 #include <future>
 #include <string>
 
-#include "binding/binding_property.h"
 #include "util/failure.h"
 #include "util/maybe.h"
+#include "value/binding_property.h"
 
 namespace Vane {
 

@@ -39,7 +39,8 @@ TEST(SharedLibraryTest, OpensASystemLibraryAndFindsOnlyWhatItExports) {
 
 TEST(SharedLibraryTest, AMissingLibraryIsNotOpenAndSaysWhy) {
     std::string error;
-    SharedLibrary library = SharedLibrary::Open(PathBesideExecutable("no-such-library.bin"), &error);
+    SharedLibrary library =
+        SharedLibrary::Open(PathBesideExecutable("no-such-library.bin"), &error);
     EXPECT_FALSE(library.IsOpen());
     EXPECT_FALSE(error.empty());
     // An empty name is no library (dlopen would answer the running program).

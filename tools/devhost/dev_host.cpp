@@ -4,7 +4,7 @@
 #include <ctime>
 #include <thread>
 
-#include "binding/host_value.h"
+#include "host/host_value.h"
 #include "system_status.h"
 #include "value_access.h"
 

@@ -21,7 +21,7 @@
 #include <string>
 #include <utility>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "event_fan_out.h"
 #include "history.h"
 #include "host_loop.h"

@@ -2,7 +2,7 @@
 // would: missions after start, marking viewed, opting, pushed updates, logout and errors.
 #include <gtest/gtest.h>
 
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
 #include "devhost_process_test_support.h"
 #include "value_access.h"
 

@@ -2,7 +2,7 @@
 // loading, the host thread, host operations, event delivery, routes and a clean stop.
 #include <gtest/gtest.h>
 
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
 #include "devhost_process_test_support.h"
 #include "value_access.h"
 

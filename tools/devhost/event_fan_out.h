@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "resource_store.h"
 #include "subscriptions.h"
 

@@ -7,7 +7,7 @@
 #include <deque>
 #include <mutex>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "binding/json_reader.h"
-#include "binding/json_writer.h"
+#include "codec/json_reader.h"
+#include "codec/json_writer.h"
 #include "dev_host.h"
 #include "endpoints.h"
 #include "gameflow_phase.h"

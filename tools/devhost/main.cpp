@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "binding/json_writer.h"
+#include "codec/json_writer.h"
 #include "command_line.h"
 #include "dev_host.h"
 #include "http_server.h"

@@ -1,6 +1,6 @@
 #include "plugin_call_scope.h"
 
-#include "binding/host_value.h"
+#include "host/host_value.h"
 
 namespace Vane::DevHost {
 namespace {

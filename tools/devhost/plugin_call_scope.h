@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "pyx/host_abi.h"
 
 namespace Vane::DevHost {

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
 #include "value_access.h"
 
 namespace Vane::DevHost {

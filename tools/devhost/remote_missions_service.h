@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "history.h"
 
 namespace Vane::DevHost {

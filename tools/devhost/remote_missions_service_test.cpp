@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
 #include "value_access.h"
 
 namespace Vane::DevHost {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
 #include "event_fan_out.h"
 #include "resource_store.h"
 #include "subscriptions.h"

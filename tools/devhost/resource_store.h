@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 

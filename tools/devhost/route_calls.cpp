@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "binding/host_value.h"
-#include "binding/json_writer.h"
+#include "host/host_value.h"
+#include "codec/json_writer.h"
 #include "value_access.h"
 
 namespace Vane::DevHost {

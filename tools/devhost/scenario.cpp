@@ -7,8 +7,8 @@
 #include <optional>
 #include <utility>
 
-#include "binding/json_reader.h"
-#include "binding/yaml_reader.h"
+#include "codec/json_reader.h"
+#include "codec/yaml_reader.h"
 #include "default_scenario.h"
 #include "gameflow_phase.h"
 #include "value_access.h"

@@ -28,7 +28,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "util/maybe.h"
 
 namespace Vane::DevHost {

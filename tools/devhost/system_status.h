@@ -2,7 +2,7 @@
 #ifndef VANE_DEVHOST_SYSTEM_STATUS_H_
 #define VANE_DEVHOST_SYSTEM_STATUS_H_
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "util/system_info.h"
 
 namespace Vane::DevHost {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "binding/json_writer.h"
+#include "codec/json_writer.h"
 
 namespace Vane::DevHost {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 

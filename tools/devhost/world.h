@@ -27,7 +27,7 @@
 #include <string_view>
 #include <vector>
 
-#include "binding/binding_property.h"
+#include "value/binding_property.h"
 #include "history.h"
 #include "remote_missions_service.h"
 #include "resource_store.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/json_reader.h"
+#include "codec/json_reader.h"
 #include "value_access.h"
 
 namespace Vane::DevHost {
