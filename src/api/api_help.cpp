@@ -459,7 +459,7 @@ ConversionStatus BuildApiHelp(const TypeRegistry& registry, BindingHelpFormat fo
                                    types.IsFailure() ? &types.GetFailure() : nullptr,
                                    events.IsFailure() ? &events.GetFailure() : nullptr}) {
         if (failure) {
-            status.Fail(failure->message());
+            status.Fail(failure->Message());
             return status;
         }
     }

@@ -144,7 +144,7 @@ TEST_F(AsyncModelTest, TheStateEnumerationListsSixValuesInValueOrder) {
     BindingProperty name;
     name.SetString("Cancelling");
     auto read = ConvertTo<BindingAsyncState>(registry_, name);
-    ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+    ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
     EXPECT_EQ(read.Value(), BindingAsyncState::kCancelling);
 }
 
@@ -186,7 +186,7 @@ TEST_F(AsyncModelTest, RecordsConvertBothWays) {
     const ConversionStatus written = ToBinding(registry_, call);
     ASSERT_TRUE(written.Ok()) << written.Error();
     auto read = ConvertTo<BindingCallbackEvent>(registry_, written.Value());
-    ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+    ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
     EXPECT_EQ(read.Value().id, 3u);
     ASSERT_EQ(read.Value().parameters.size(), 2u);
     EXPECT_EQ(read.Value().parameters[0], call.parameters[0]);
@@ -196,7 +196,7 @@ TEST_F(AsyncModelTest, RecordsConvertBothWays) {
     cancel.MemberForWrite("asyncToken")->SetSigned(-1);
     auto badToken = ConvertTo<BindingAsyncCancelEvent>(registry_, cancel);
     ASSERT_TRUE(badToken.IsFailure());
-    EXPECT_EQ(badToken.GetFailure().message(),
+    EXPECT_EQ(badToken.GetFailure().Message(),
               "Value -1 for 'asyncToken' of type uint32 is out of range");
 }
 

@@ -132,7 +132,7 @@ inline const RouteBinding* RegisterEcho(LocalApi& api, HttpMethod method, std::s
     if (handler) *handler = echo.get();
     auto registered = RegisterRoute(api, method, url, std::move(definition), std::move(echo));
     if (registered.IsFailure()) {
-        if (error) *error = registered.GetFailure().message();
+        if (error) *error = registered.GetFailure().Message();
         return nullptr;
     }
     return registered.Value();

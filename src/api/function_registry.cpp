@@ -133,7 +133,7 @@ MaybeType<Failure, const RouteBinding*> LocalApi::Register(FunctionDefinition de
 
         MaybeType<Failure, CompiledRoute> route =
             CompiledRoute::Compile(binding->url.empty() ? std::string_view(name) : binding->url);
-        if (route.IsFailure()) return RegistrationFailure(route.GetFailure().message());
+        if (route.IsFailure()) return RegistrationFailure(route.GetFailure().Message());
         binding->route = std::move(route).Value();
         binding->handler = std::move(handler);
         binding->function = function.get();

@@ -50,7 +50,7 @@ TEST(FunctionRegistryTest, RoutesAreNamedFromMethodAndUrl) {
     LocalApi api;
     for (const Case& c : cases) {
         auto registered = RegisterRoute(api, c.method, c.url, Definition(), Handler());
-        ASSERT_TRUE(registered.HasValue()) << c.url << ": " << registered.GetFailure().message();
+        ASSERT_TRUE(registered.HasValue()) << c.url << ": " << registered.GetFailure().Message();
         const RouteBinding* binding = registered.Value();
         EXPECT_EQ(binding->function->name, c.name);
         EXPECT_EQ(binding->url, c.storedUrl);
@@ -69,7 +69,7 @@ TEST(FunctionRegistryTest, FunctionsByNameMatchTheirName) {
     definition.name = "Help";
     definition.options.tags = {"$builtin"};
     auto registered = RegisterFunction(api, std::move(definition), Handler());
-    ASSERT_TRUE(registered.HasValue()) << registered.GetFailure().message();
+    ASSERT_TRUE(registered.HasValue()) << registered.GetFailure().Message();
     const RouteBinding* binding = registered.Value();
     EXPECT_EQ(binding->url, "");
     EXPECT_EQ(binding->method, HttpMethod::kAny);
@@ -102,7 +102,7 @@ TEST(FunctionRegistryTest, EveryFunctionIsDescribedInTheTypeRegistry) {
                                          .stringGroups = {{"x", "y"}, {}}};
     auto registered =
         RegisterRoute(api, HttpMethod::kPut, "/mark", std::move(definition), Handler());
-    ASSERT_TRUE(registered.HasValue()) << registered.GetFailure().message();
+    ASSERT_TRUE(registered.HasValue()) << registered.GetFailure().Message();
     EXPECT_EQ(registered.Value()->flag, 3);
     EXPECT_EQ(registered.Value()->stringGroups,
               (std::vector<std::vector<std::string>>{{"x", "y"}, {}}));
@@ -164,8 +164,8 @@ TEST(FunctionRegistryTest, FaultyRegistrationsRecordNothing) {
     };
     for (Case& c : cases) {
         ASSERT_TRUE(c.outcome.IsFailure()) << c.label;
-        EXPECT_EQ(c.outcome.GetFailure().message(), c.message) << c.label;
-        EXPECT_EQ(c.outcome.GetFailure().code(), kRegistrationFailureCode) << c.label;
+        EXPECT_EQ(c.outcome.GetFailure().Message(), c.message) << c.label;
+        EXPECT_EQ(c.outcome.GetFailure().Code(), kRegistrationFailureCode) << c.label;
     }
     EXPECT_EQ(api.Size(), 1u);
     EXPECT_EQ(api.FindBinding("DescribedElsewhere"), nullptr);

@@ -187,7 +187,7 @@ void Call(FunctionResult& result, const HostRouteRequest& request, const RouteBi
     std::vector<QueryEntry> query;
     if (path.find('?') != std::string_view::npos) {
         MaybeType<Failure, std::vector<QueryEntry>> parsed = ParseQuery(path);
-        if (parsed.IsFailure()) return result.SetFailure(parsed.GetFailure().message());
+        if (parsed.IsFailure()) return result.SetFailure(parsed.GetFailure().Message());
         query = std::move(parsed).Value();
     }
     std::vector<BindingProperty> arguments;

@@ -101,7 +101,7 @@ TEST(RequestDispatchTest, MethodsAndCustomMethodsMustAgree) {
     purgeDefinition.name = "Purge";
     auto purge = api.Register(std::move(purgeDefinition), std::move(handler), "/m",
                               HttpMethod::kCustom, "PURGE");
-    ASSERT_TRUE(purge.HasValue()) << purge.GetFailure().message();
+    ASSERT_TRUE(purge.HasValue()) << purge.GetFailure().Message();
     auto anyHandler = std::make_unique<testing::EchoHandler>(std::vector<std::string>{});
     FunctionDefinition anyDefinition;
     anyDefinition.name = "Anything";

@@ -16,7 +16,7 @@ constexpr int kRounds = 300;
 CompiledRoute CompileOrDie(std::string_view routeTemplate) {
     MaybeType<Failure, CompiledRoute> route = CompiledRoute::Compile(routeTemplate);
     if (route.IsFailure()) {
-        ADD_FAILURE() << route.GetFailure().message();
+        ADD_FAILURE() << route.GetFailure().Message();
         return CompiledRoute();
     }
     return std::move(route).Value();

@@ -27,7 +27,7 @@ using Captures = std::vector<RouteCapture>;
 CompiledRoute CompileOrDie(std::string_view routeTemplate) {
     MaybeType<Failure, CompiledRoute> route = CompiledRoute::Compile(routeTemplate);
     if (route.IsFailure()) {
-        ADD_FAILURE() << route.GetFailure().message();
+        ADD_FAILURE() << route.GetFailure().Message();
         return CompiledRoute();
     }
     return std::move(route).Value();
@@ -62,7 +62,7 @@ TEST(RoutePatternTest, BuildsPatternAndNames) {
     };
     for (const Case& c : cases) {
         MaybeType<Failure, RoutePattern> built = BuildRoutePattern(c.routeTemplate);
-        ASSERT_TRUE(built.HasValue()) << c.routeTemplate << ": " << built.GetFailure().message();
+        ASSERT_TRUE(built.HasValue()) << c.routeTemplate << ": " << built.GetFailure().Message();
         EXPECT_EQ(built.Value().pattern, c.pattern) << c.routeTemplate;
         EXPECT_EQ(built.Value().names, c.names) << c.routeTemplate;
 
@@ -93,10 +93,10 @@ TEST(RoutePatternTest, RefusesTemplatesThatWouldShiftOrDropNames) {
     for (const Case& c : cases) {
         MaybeType<Failure, RoutePattern> built = BuildRoutePattern(c.routeTemplate);
         ASSERT_TRUE(built.IsFailure()) << c.routeTemplate;
-        EXPECT_EQ(built.GetFailure().message(), c.message);
+        EXPECT_EQ(built.GetFailure().Message(), c.message);
         MaybeType<Failure, CompiledRoute> route = CompiledRoute::Compile(c.routeTemplate);
         ASSERT_TRUE(route.IsFailure()) << c.routeTemplate;
-        EXPECT_EQ(route.GetFailure().message(), c.message);
+        EXPECT_EQ(route.GetFailure().Message(), c.message);
     }
 }
 

@@ -54,11 +54,11 @@ class RouteTableTest : public ::testing::Test {
                 return Item{id, count};
             },
             {{"id", ArgumentLocation::kPath}, {"count", ArgumentLocation::kAny, "How many."}});
-        ASSERT_TRUE(items.HasValue()) << items.GetFailure().message();
+        ASSERT_TRUE(items.HasValue()) << items.GetFailure().Message();
         items_ = items.Value();
 
         auto force = RegisterRoute(api_, HttpMethod::kPost, "/pyx/v1/force/", [] {});
-        ASSERT_TRUE(force.HasValue()) << force.GetFailure().message();
+        ASSERT_TRUE(force.HasValue()) << force.GetFailure().Message();
         force_ = force.Value();
 
         FunctionDefinition purge;
@@ -75,13 +75,13 @@ class RouteTableTest : public ::testing::Test {
             std::move(purge),
             std::make_unique<testing::EchoHandler>(std::vector<std::string>{"what", "odd"}), "",
             HttpMethod::kCustom, "PURGE");
-        ASSERT_TRUE(registered.HasValue()) << registered.GetFailure().message();
+        ASSERT_TRUE(registered.HasValue()) << registered.GetFailure().Message();
         purge_ = registered.Value();
 
         BeginEvent<Item>(api_.Types(), "OnItem").Description("An item changed.");
 
         auto table = BuildHostRouteTable(api_);
-        ASSERT_TRUE(table.HasValue()) << table.GetFailure().message();
+        ASSERT_TRUE(table.HasValue()) << table.GetFailure().Message();
         table_ = std::move(table).Value();
     }
 

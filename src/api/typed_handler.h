@@ -276,7 +276,7 @@ class TypedHandler final : public FunctionHandler {
     void Store(FunctionResult& result, V&& returned) {
         if constexpr (Traits::kMaybe) {
             if (returned.IsFailure()) {
-                result.SetFailure(returned.GetFailure().message());
+                result.SetFailure(returned.GetFailure().Message());
                 return;
             }
             if constexpr (!std::is_void_v<Value>) StoreValue(result, returned.Value());

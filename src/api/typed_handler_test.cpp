@@ -71,7 +71,7 @@ using typed_test::Shade;
 
 const RouteBinding* Registered(MaybeType<Failure, const RouteBinding*> registered) {
     if (registered.IsFailure()) {
-        ADD_FAILURE() << registered.GetFailure().message();
+        ADD_FAILURE() << registered.GetFailure().Message();
         return nullptr;
     }
     return registered.Value();
@@ -189,11 +189,11 @@ TEST(TypedHandlerTest, RegistrationRefusesMismatchedDeclarations) {
     LocalApi api;
     auto missing = RegisterRoute(api, HttpMethod::kGet, "/x", [](int32_t, int32_t) {}, {{"only"}});
     ASSERT_TRUE(missing.IsFailure());
-    EXPECT_EQ(missing.GetFailure().message(), "'/x' declares 1 arguments but its handler takes 2.");
+    EXPECT_EQ(missing.GetFailure().Message(), "'/x' declares 1 arguments but its handler takes 2.");
     auto twice =
         RegisterRoute(api, HttpMethod::kGet, "/x", [](int32_t, int32_t) {}, {{"a"}, {"a"}});
     ASSERT_TRUE(twice.IsFailure());
-    EXPECT_EQ(twice.GetFailure().message(), "Argument 'a' of 'GetX' is declared twice.");
+    EXPECT_EQ(twice.GetFailure().Message(), "Argument 'a' of 'GetX' is declared twice.");
     EXPECT_EQ(api.Size(), 0u);
 }
 

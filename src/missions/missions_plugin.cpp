@@ -41,7 +41,7 @@ MissionsPlugin::~MissionsPlugin() = default;
 void MissionsPlugin::RegisterApi() {
     MaybeType<Failure, void> types = RegisterMissionsTypes(Types(), remoteNames_);
     if (types.IsFailure()) {
-        Log(kLogError, 1, 0, "%s: %s", ShortName().c_str(), types.GetFailure().message().c_str());
+        Log(kLogError, 1, 0, "%s: %s", ShortName().c_str(), types.GetFailure().Message().c_str());
     }
     LocalApi& api = Api();
     const MaybeType<Failure, const RouteBinding*> routes[] = {
@@ -56,7 +56,7 @@ void MissionsPlugin::RegisterApi() {
     for (const auto& route : routes) {
         if (route.IsFailure()) {
             Log(kLogError, 1, 0, "%s: %s", ShortName().c_str(),
-                route.GetFailure().message().c_str());
+                route.GetFailure().Message().c_str());
         }
     }
 }

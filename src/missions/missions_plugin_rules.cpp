@@ -211,13 +211,13 @@ void MissionsPlugin::UpdateCelebrationRegistration() {
         MaybeType<Failure, void> sent = RequestVoid(HttpMethod::kPost, kCelebrationRegisterPath);
         if (sent.IsFailure()) {
             TraceRuntime("Failed to post enablement to pre-end-of-game plugin: %s",
-                         {sent.GetFailure().message()});
+                         {sent.GetFailure().Message()});
         }
     } else {
         MaybeType<Failure, void> sent = RequestVoid(HttpMethod::kDelete, kCelebrationPath);
         if (sent.IsFailure()) {
             TraceRuntime("Failed to post disablement to pre-end-of-game plugin: %s",
-                         {sent.GetFailure().message()});
+                         {sent.GetFailure().Message()});
         }
     }
 }

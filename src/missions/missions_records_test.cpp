@@ -33,7 +33,7 @@ class MissionsRecordsTest : public ::testing::Test {
   public:
     void SetUp() override {
         MaybeType<Failure, void> registered = RegisterMissionsTypes(registry_, remoteNames_);
-        ASSERT_FALSE(registered.IsFailure()) << registered.GetFailure().message();
+        ASSERT_FALSE(registered.IsFailure()) << registered.GetFailure().Message();
     }
 
     // `json` read as a T through the registry.
@@ -48,7 +48,7 @@ class MissionsRecordsTest : public ::testing::Test {
     template <class T>
     std::string ReadError(std::string_view json) {
         MaybeType<Failure, T> read = Read<T>(json);
-        return read.IsFailure() ? read.GetFailure().message() : std::string();
+        return read.IsFailure() ? read.GetFailure().Message() : std::string();
     }
 
     TypeRegistry registry_;
@@ -153,7 +153,7 @@ TEST_F(MissionsRecordsTest, RegistersEveryRecordInOrderWithItsNames) {
 TEST_F(MissionsRecordsTest, RegisteringAgainChangesNothing) {
     const TypeDescriptor* mission = registry_.FindByName("PlayerMissionDTO");
     MaybeType<Failure, void> again = RegisterMissionsTypes(registry_, remoteNames_);
-    ASSERT_FALSE(again.IsFailure()) << again.GetFailure().message();
+    ASSERT_FALSE(again.IsFailure()) << again.GetFailure().Message();
     EXPECT_EQ(registry_.Types().Value().size(), std::size(kExpectedTypes));
     EXPECT_EQ(registry_.Events().Value().size(), 1u);
     EXPECT_EQ(registry_.FindByName("PlayerMissionDTO"), mission);
@@ -167,8 +167,8 @@ TEST(MissionsRegistrationTest, ANameTakenByAnotherTypeFailsNamingTheRecord) {
     ASSERT_NE(RegisterType<Squatter>(registry), nullptr);
     MaybeType<Failure, void> registered = RegisterMissionsTypes(registry, remoteNames);
     ASSERT_TRUE(registered.IsFailure());
-    EXPECT_EQ(registered.GetFailure().code(), kRegistrationFailureCode);
-    EXPECT_EQ(registered.GetFailure().message(),
+    EXPECT_EQ(registered.GetFailure().Code(), kRegistrationFailureCode);
+    EXPECT_EQ(registered.GetFailure().Message(),
               "Couldn't register the missions type Vane::Client::Missions::Api::Mission.");
     // What came before stays; nothing after the failure is registered, and the taken name is
     // neither given the mission's fields nor entered as a remote name.
@@ -423,7 +423,7 @@ TEST_F(MissionsRecordsTest, AnswerOfTheRemoteServiceRoundTrips) {
     ASSERT_TRUE(parsed.Ok()) << parsed.Error();
     MaybeType<Failure, PlayerUpdateResponse> read =
         ConvertTo<PlayerUpdateResponse>(registry_, parsed.Value());
-    ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+    ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
     const PlayerUpdateResponse& answer = read.Value();
 
     ASSERT_EQ(answer.playerMissions.size(), 2u);
@@ -457,7 +457,7 @@ TEST_F(MissionsRecordsTest, AnswerOfTheRemoteServiceRoundTrips) {
     ConversionStatus published = ToBinding(registry_, answer.playerMissions);
     ASSERT_TRUE(published.Ok()) << published.Error();
     auto again = ConvertTo<std::vector<Mission>>(registry_, published.Value());
-    ASSERT_TRUE(again.HasValue()) << again.GetFailure().message();
+    ASSERT_TRUE(again.HasValue()) << again.GetFailure().Message();
     EXPECT_EQ(again.Value(), answer.playerMissions);
 }
 
@@ -467,7 +467,7 @@ TEST_F(MissionsRecordsTest, AbsentUnknownAndNullMembersLeaveDefaults) {
         "playerMissions": [{}, {"id": "m", "completedDate": null, "cooldownTimeMillis": null,
                                 "metadata": {"weekNum": 12}, "sequence": 4, "rewards": null}],
         "playerSeries": null, "version": 3})");
-    ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+    ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
     ASSERT_EQ(read.Value().playerMissions.size(), 2u);
     const Mission& bare = read.Value().playerMissions[0];
     EXPECT_EQ(bare, Mission{});
@@ -546,7 +546,7 @@ TEST_F(MissionsRecordsTest, GameflowPhasesTravelByName) {
         EXPECT_EQ(static_cast<int32_t>(phase.value), value);
         const std::string json = std::string(R"({"phase":")") + phase.name + "\"}";
         MaybeType<Failure, GameflowSession> read = Read<GameflowSession>(json);
-        ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+        ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
         EXPECT_EQ(read.Value().phase, phase.value);
         EXPECT_EQ(WriteJson(registry_, read.Value()), json);
     }
@@ -621,7 +621,7 @@ TEST_F(MissionsRecordsTest, IdentifiersKeepTheirFullWidth) {
         Read<PlayerMissionEligibilityData>(R"({"level":30,"playerInventory":{
             "wardSkins":[2147483648, 9007199254740993, -9223372036854775808],
             "champions":[2147483647, -2147483648], "skins":[103001], "icons":[]}})");
-    ASSERT_TRUE(eligibility.HasValue()) << eligibility.GetFailure().message();
+    ASSERT_TRUE(eligibility.HasValue()) << eligibility.GetFailure().Message();
     EXPECT_EQ(eligibility.Value().playerInventory.wardSkins,
               (std::vector<int64_t>{2147483648LL, 9007199254740993LL,
                                     std::numeric_limits<int64_t>::min()}));
@@ -631,7 +631,7 @@ TEST_F(MissionsRecordsTest, IdentifiersKeepTheirFullWidth) {
     MaybeType<Failure, LoginSession> session = Read<LoginSession>(
         R"({"accountId":18446744073709551615,"summonerId":2415919104,"platformId":"XX1",
             "connected":true})");
-    ASSERT_TRUE(session.HasValue()) << session.GetFailure().message();
+    ASSERT_TRUE(session.HasValue()) << session.GetFailure().Message();
     EXPECT_EQ(session.Value().accountId, std::numeric_limits<uint64_t>::max());
     EXPECT_EQ(session.Value().summonerId, 2415919104u);
     EXPECT_EQ(WriteJson(registry_, session.Value()),
@@ -666,7 +666,7 @@ TEST_F(MissionsRecordsTest, BodiesSentToTheRemoteService) {
               R"("path":"/missions/v3/player/XX1/123?locale=en_US"})");
     // The remote side reads the envelope and its body back to the same records.
     MaybeType<Failure, MissionRequestPayloadDTO> received = Read<MissionRequestPayloadDTO>(sent);
-    ASSERT_TRUE(received.HasValue()) << received.GetFailure().message();
+    ASSERT_TRUE(received.HasValue()) << received.GetFailure().Message();
     EXPECT_EQ(received.Value(), payload);
     EXPECT_EQ(Read<PlayerMissionEligibilityData>(received.Value().body).Value(), eligibility);
 
@@ -686,7 +686,7 @@ TEST_F(MissionsRecordsTest, RecordsOfOtherPluginsAndRoutesRead) {
          "skins":[{"championId":103,"id":103001,"isBase":false,
                    "ownership":{"owned":false,"rental":{"rented":true}}}]},
         {"id":1,"freeToPlay":true,"ownership":{"owned":false},"skins":[]}])");
-    ASSERT_TRUE(champions.HasValue()) << champions.GetFailure().message();
+    ASSERT_TRUE(champions.HasValue()) << champions.GetFailure().Message();
     ASSERT_EQ(champions.Value().size(), 2u);
     EXPECT_TRUE(champions.Value()[0].ownership.owned);
     ASSERT_EQ(champions.Value()[0].skins.size(), 1u);
@@ -697,7 +697,7 @@ TEST_F(MissionsRecordsTest, RecordsOfOtherPluginsAndRoutesRead) {
     MaybeType<Failure, std::vector<CollectionsWardSkin>> wards =
         Read<std::vector<CollectionsWardSkin>>(
             R"([{"id":5000000000,"ownership":{"freeToPlayReward":true}}])");
-    ASSERT_TRUE(wards.HasValue()) << wards.GetFailure().message();
+    ASSERT_TRUE(wards.HasValue()) << wards.GetFailure().Message();
     EXPECT_EQ(wards.Value()[0], (CollectionsWardSkin{5000000000LL, {true, false, {false}}}));
 
     EXPECT_EQ(Read<CollectionsSummonerIcons>(R"({"icons":[1,29,4568]})").Value().icons,

@@ -112,7 +112,7 @@ void MissionsService::HandleFetchResult(
         RequestFetch();
     }
     if (result.IsFailure()) {
-        Log(kLogError, 1, 0, "failed to fetch missions: %s", result.GetFailure().message().c_str());
+        Log(kLogError, 1, 0, "failed to fetch missions: %s", result.GetFailure().Message().c_str());
         return;
     }
     // The fetch just started may have been answered already, inside the call that sent it (its

@@ -23,7 +23,7 @@ namespace Vane {
 
 // The C entry points the host calls; each turns its plugin pointer back into the object.
 struct PluginEntryPoints {
-    static uint8_t PYX_CDECL Initialise(void* plugin, const ::HostContext* context) {
+    static uint8_t PYX_CDECL Initialise(void* plugin, const HostContext* context) {
         if (!plugin) return 0;
         try {
             return static_cast<PluginBase*>(plugin)->Initialise(context) ? 1 : 0;
@@ -112,12 +112,12 @@ void PluginBase::CompleteLoad(const PluginApiVersion& coreVersion, const char* s
         routeTable_ = std::move(table.Value());
     } else {
         Log(kLogError, 0, 0, "%s: Couldn't build the route table: %s", shortName_.c_str(),
-            table.GetFailure().message().c_str());
+            table.GetFailure().Message().c_str());
     }
 }
 
-bool PluginBase::Initialise(const ::HostContext* context) {
-    host_ = HostCore(context);
+bool PluginBase::Initialise(const HostContext* context) {
+    host_ = HostLink(context);
     timers_.Attach(host_);
     if (std::unique_ptr<PluginLogTarget> target = SetUpLogForwarding(host_)) {
         logTarget_ = std::move(target);

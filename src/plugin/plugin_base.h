@@ -34,7 +34,7 @@
 #include "api/route_table.h"
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "plugin/host_core.h"
+#include "plugin/host_link.h"
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_identity.h"
 #include "plugin/runtime_types.h"
@@ -123,7 +123,7 @@ class PluginBase {
     const std::vector<std::string>& LogContext() const { return logContext_; }
     const PluginApiVersion& CoreVersion() const { return coreVersion_; }
     uint32_t PluginHandle() const { return pluginHandle_; }
-    const HostCore& Host() const { return host_; }
+    const HostLink& Host() const { return host_; }
     bool IsStopping() const { return stopping_.load(std::memory_order_acquire); }
     // The table whose address the loader returns in the load record.
     const PluginCallbacks& Callbacks() const { return callbacks_; }
@@ -269,7 +269,7 @@ class PluginBase {
     // Loader steps after the version check.
     void CompleteLoad(const PluginApiVersion& coreVersion, const char* shortName);
     // Initialise callback steps; the result of Start.
-    bool Initialise(const ::HostContext* context);
+    bool Initialise(const HostContext* context);
 
     void AddResourceHandler(const std::string& pattern, ResourceHandler handler);
     void DispatchResourceEvent(const PluginResourceEvent& event);
@@ -327,7 +327,7 @@ class PluginBase {
     std::string apiPathPrefix_;
     std::vector<std::string> logContext_;
     std::unique_ptr<LocalApi> api_;
-    HostCore host_;
+    HostLink host_;
     PluginCallbacks callbacks_{};
     std::unique_ptr<HostRouteTable> routeTable_;
 };
@@ -415,7 +415,7 @@ MaybeType<Failure, T> PluginBase::Request(HttpMethod method, const std::string& 
     MaybeType<Failure, T> value = ConvertTo<T>(Types(), body.Value(), "<result>");
     if (value.IsFailure()) {
         return Failure(0, "Error converting response for {method} {url}: {error}",
-                       MethodWord(method), url, value.GetFailure().message());
+                       MethodWord(method), url, value.GetFailure().Message());
     }
     return value;
 }

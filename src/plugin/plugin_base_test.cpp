@@ -485,25 +485,25 @@ TEST_F(RequestsTest, UnconvertibleArgumentFailsWith400AndSendsNothing) {
     MaybeType<Failure, void> sent =
         plugin->RequestVoid(HttpMethod::kPost, "/x/v1/thing", std::string("ok"), NeverRegistered{});
     ASSERT_TRUE(sent.IsFailure());
-    EXPECT_EQ(sent.GetFailure().code(), 400);
-    EXPECT_EQ(sent.GetFailure().message().rfind(
+    EXPECT_EQ(sent.GetFailure().Code(), 400);
+    EXPECT_EQ(sent.GetFailure().Message().rfind(
                   "Request not sent: Error converting parameters for POST /x/v1/thing: ", 0),
               0u)
-        << sent.GetFailure().message();
+        << sent.GetFailure().Message();
     EXPECT_TRUE(host.Requests().empty());
 }
 
 TEST_F(RequestsTest, ErrorResponseCarriesTheStatus) {
     MaybeType<Failure, Level> got = plugin->Request<Level>(HttpMethod::kGet, "/nowhere");
     ASSERT_TRUE(got.IsFailure());
-    EXPECT_EQ(got.GetFailure().code(), 404);
-    EXPECT_EQ(got.GetFailure().message(), "Error response for GET /nowhere: Not found: /nowhere");
+    EXPECT_EQ(got.GetFailure().Code(), 404);
+    EXPECT_EQ(got.GetFailure().Message(), "Error response for GET /nowhere: Not found: /nowhere");
 }
 
 TEST_F(RequestsTest, ArgumentsAndResultAreConverted) {
     host.SetResource("/x/v1/level", JsonValue(R"({"value":9,"name":"nine"})"));
     MaybeType<Failure, Level> got = plugin->Request<Level>(HttpMethod::kGet, "/x/v1/level");
-    ASSERT_TRUE(got.HasValue()) << got.GetFailure().message();
+    ASSERT_TRUE(got.HasValue()) << got.GetFailure().Message();
     EXPECT_EQ(got.Value().value, 9);
     ASSERT_FALSE(plugin->RequestVoid(HttpMethod::kGet, "/x/v1/level", Level{1, "a"}, uint32_t{7})
                      .IsFailure());
@@ -518,9 +518,9 @@ TEST_F(RequestsTest, ArgumentsAndResultAreConverted) {
     MaybeType<Failure, std::vector<int32_t>> wrong =
         plugin->Request<std::vector<int32_t>>(HttpMethod::kGet, "/x/v1/level");
     ASSERT_TRUE(wrong.IsFailure());
-    EXPECT_EQ(wrong.GetFailure().code(), 0);
+    EXPECT_EQ(wrong.GetFailure().Code(), 0);
     EXPECT_EQ(
-        wrong.GetFailure().message().rfind("Error converting response for GET /x/v1/level: ", 0),
+        wrong.GetFailure().Message().rfind("Error converting response for GET /x/v1/level: ", 0),
         0u);
 }
 
@@ -533,7 +533,7 @@ TEST_F(RequestsTest, StreamedBodyInFullChunksNeedsNoWait) {
     ServeStream(stream);
     MaybeType<Failure, std::vector<std::string>> got =
         plugin->Request<std::vector<std::string>>(HttpMethod::kGet, "/stream");
-    ASSERT_TRUE(got.HasValue()) << got.GetFailure().message();
+    ASSERT_TRUE(got.HasValue()) << got.GetFailure().Message();
     ASSERT_EQ(got.Value().size(), 1u);
     EXPECT_EQ(got.Value()[0].size(), 4094u + 4104u);
     EXPECT_EQ(host.YieldCount(), 0);
@@ -547,7 +547,7 @@ TEST_F(RequestsTest, ShortChunkWithMoreWaitsOnce) {
     ServeStream(stream);
     MaybeType<Failure, std::vector<int32_t>> got =
         plugin->Request<std::vector<int32_t>>(HttpMethod::kGet, "/stream");
-    ASSERT_TRUE(got.HasValue()) << got.GetFailure().message();
+    ASSERT_TRUE(got.HasValue()) << got.GetFailure().Message();
     EXPECT_EQ(got.Value(), (std::vector<int32_t>{1, 2}));
     EXPECT_EQ(host.YieldCount(), 1);
     EXPECT_EQ(host.Labels(), std::vector<std::string>{"Wait: yield"});
@@ -562,9 +562,9 @@ TEST_F(RequestsTest, StreamFailures) {
         plugin->Request<std::vector<int32_t>>(HttpMethod::kGet, "/stream");
     ASSERT_TRUE(got.IsFailure());
     EXPECT_EQ(
-        got.GetFailure().message().rfind("Error converting response for GET /stream: Error: ", 0),
+        got.GetFailure().Message().rfind("Error converting response for GET /stream: Error: ", 0),
         0u)
-        << got.GetFailure().message();
+        << got.GetFailure().Message();
     EXPECT_EQ(bad.closes, 1);
 
     FakeStream failing;
@@ -575,7 +575,7 @@ TEST_F(RequestsTest, StreamFailures) {
     ServeStream(failing);
     got = plugin->Request<std::vector<int32_t>>(HttpMethod::kGet, "/stream");
     ASSERT_TRUE(got.IsFailure());
-    EXPECT_EQ(got.GetFailure().message(),
+    EXPECT_EQ(got.GetFailure().Message(),
               "Error reading streamed response for GET /stream: Stream read error");
     EXPECT_EQ(failing.closes, 1);
 }
@@ -601,7 +601,7 @@ TEST_F(RequestsTest, TelemetryPostsTheEventNameUnchanged) {
     host.SetRequestHook({});
     MaybeType<Failure, void> failed = plugin->PostTelemetryEvent("x", BindingProperty()).get();
     ASSERT_TRUE(failed.IsFailure());
-    EXPECT_EQ(failed.GetFailure().code(), 404);
+    EXPECT_EQ(failed.GetFailure().Code(), 404);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ bool PluginLogTarget::Write(const LogRecord& record) {
     return true;
 }
 
-std::unique_ptr<PluginLogTarget> SetUpLogForwarding(const HostCore& host) {
+std::unique_ptr<PluginLogTarget> SetUpLogForwarding(const HostLink& host) {
     Logger& logger = Logger::Get();
     std::unique_ptr<PluginLogTarget> target;
     if (logger.FindTarget("PluginLogTarget") == nullptr) {

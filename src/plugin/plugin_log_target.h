@@ -5,14 +5,14 @@
 #include <memory>
 
 #include "log/log_target.h"
-#include "plugin/host_core.h"
+#include "plugin/host_link.h"
 
 namespace Vane {
 
 class PluginLogTarget : public LogTarget {
   public:
     // A detached target writing to `host`'s log operation.
-    explicit PluginLogTarget(const HostCore& host) : host_(host) {}
+    explicit PluginLogTarget(const HostLink& host) : host_(host) {}
     ~PluginLogTarget() override;
 
     // "PluginLogTarget".
@@ -22,7 +22,7 @@ class PluginLogTarget : public LogTarget {
     bool Write(const LogRecord& record) override;
 
   private:
-    HostCore host_;
+    HostLink host_;
 };
 
 // Sends the process's log lines to `host` instead of the consoles, once per process: when no
@@ -30,7 +30,7 @@ class PluginLogTarget : public LogTarget {
 // the logger's minimum level to 0 and its excluded categories to "XTR" alone, and returns a
 // new attached PluginLogTarget configured with the logger's minimum level, no category
 // filters and the pattern "#D| #L| #G| #M". Returns null when forwarding is already set up.
-std::unique_ptr<PluginLogTarget> SetUpLogForwarding(const HostCore& host);
+std::unique_ptr<PluginLogTarget> SetUpLogForwarding(const HostLink& host);
 
 }  // namespace Vane
 

@@ -102,7 +102,7 @@ MaybeType<Failure, BindingProperty> PluginBase::ReadResponse(HttpMethod method,
         }
         if (value.IsFailure()) {
             return Failure(0, "Error converting response for {method} {url}: {error}",
-                           MethodWord(method), url, value.GetFailure().message());
+                           MethodWord(method), url, value.GetFailure().Message());
         }
         return value;
     }

@@ -18,7 +18,7 @@ constexpr const char* kMethodEndpoint = "/pyx-login/v1/service-proxy-method-requ
 std::string PluginBase::ConversionFailureText(std::string_view typeName) const {
     return Failure(0, "Failed to convert type {type} to BindingProperty for serialization",
                    typeName)
-        .message();
+        .Message();
 }
 
 std::string PluginBase::InvokeServiceProxyText(const std::string& service,
@@ -35,7 +35,7 @@ std::string PluginBase::InvokeServiceProxyText(const std::string& service,
         if (answerMethod.empty()) {
             MaybeType<Failure, std::string> uuid = Request<std::string>(
                 HttpMethod::kPost, kUuidEndpoint, service, method, payloadText);
-            if (uuid.IsFailure()) return uuid.GetFailure().message();
+            if (uuid.IsFailure()) return uuid.GetFailure().Message();
             key = std::move(uuid.Value());
         } else {
             key = FormatPositional("%1.%2", service, answerMethod);
@@ -52,7 +52,7 @@ std::string PluginBase::InvokeServiceProxyText(const std::string& service,
             }
             MaybeType<Failure, void> posted = RequestVoid(
                 HttpMethod::kPost, kMethodEndpoint, service, method, answerMethod, payloadText);
-            if (posted.IsFailure()) return posted.GetFailure().message();
+            if (posted.IsFailure()) return posted.GetFailure().Message();
         }
         Log(kLogAlways, 0, 0, "%s: Started service proxy request: %s (%s)", shortName_.c_str(),
             keyText.c_str(), key.c_str());

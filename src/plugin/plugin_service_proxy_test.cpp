@@ -79,7 +79,7 @@ TEST_F(ServiceProxyTest, UuidRequestIsPostedAndItsAnswerDeliveredOnce) {
     plugin->InvokeServiceProxyTyped<Echo>(
         "svc", "m", Echo{"hi", UINT64_MAX}, "", [&](const MaybeType<Failure, Echo>& answer) {
             answers.push_back(answer.HasValue() ? answer.Value().text
-                                                : answer.GetFailure().message());
+                                                : answer.GetFailure().Message());
         });
     ASSERT_EQ(posts,
               std::vector<std::string>{"svc|m|{\"big\":18446744073709551615,\"text\":\"hi\"}"});
@@ -162,7 +162,7 @@ TEST_F(ServiceProxyTest, FailuresToStartReachTheTypedCompletionLaterOnce) {
     };
     std::vector<std::string> got;
     auto completion = [&](const MaybeType<Failure, Echo>& answer) {
-        got.push_back(answer.IsFailure() ? answer.GetFailure().message() : "value");
+        got.push_back(answer.IsFailure() ? answer.GetFailure().Message() : "value");
     };
     // The login plugin refuses the post.
     host.SetServiceProxyHook({});
@@ -186,7 +186,7 @@ TEST_F(ServiceProxyTest, UndecodableAnswerIsAFailureNamingPayloadAndType) {
     std::string message;
     plugin->InvokeServiceProxyTyped<Echo>(
         "svc", "m", Echo{}, "",
-        [&](const MaybeType<Failure, Echo>& answer) { message = answer.GetFailure().message(); });
+        [&](const MaybeType<Failure, Echo>& answer) { message = answer.GetFailure().Message(); });
     ASSERT_TRUE(host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", "not json")));
     EXPECT_EQ(message,
               "Failed to deserialize response payload \"not json\" to a "

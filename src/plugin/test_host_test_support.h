@@ -214,7 +214,7 @@ class TestHost {
 
     TestHost() {
         table_.owner = this;
-        ::HostCore& t = table_.core;
+        HostCore& t = table_.core;
         t.request = &OnRequest;
         t.unused1 = &OnUnused;
         t.fireEvent = &OnFireEvent;
@@ -232,7 +232,7 @@ class TestHost {
     TestHost& operator=(const TestHost&) = delete;
 
     // The context the host hands to the plugin's initialise callback.
-    const ::HostContext* Context() const { return &context_; }
+    const HostContext* Context() const { return &context_; }
 
     // Virtual monotonic clock in nanoseconds.
     int64_t NowNanoseconds() const {
@@ -351,7 +351,7 @@ class TestHost {
 
   private:
     struct Table {
-        ::HostCore core;  // first member: the table's address is the Table's address
+        HostCore core;  // first member: the table's address is the Table's address
         TestHost* owner;
     };
     struct Scheduled {
@@ -365,11 +365,11 @@ class TestHost {
         return field;
     }
 
-    static TestHost& Self(const ::HostCore* core) {
+    static TestHost& Self(const HostCore* core) {
         return *reinterpret_cast<const Table*>(core)->owner;
     }
 
-    static void OnRequest(const ::HostCore* core, HostResponseArea* response,
+    static void OnRequest(const HostCore* core, HostResponseArea* response,
                           const HostRequestRecord* request) {
         TestHost& host = Self(core);
         RecordedRequest recorded{
@@ -408,8 +408,8 @@ class TestHost {
         response->error = host.arena_.Text("Not found: " + recorded.url);
         response->status = 404;
     }
-    static void OnUnused(const ::HostCore*, uint32_t, uint32_t) {}
-    static void OnFireEvent(const ::HostCore* core, const HostOutgoingEvent* event) {
+    static void OnUnused(const HostCore*, uint32_t, uint32_t) {}
+    static void OnFireEvent(const HostCore* core, const HostOutgoingEvent* event) {
         TestHost& host = Self(core);
         {
             std::lock_guard<std::mutex> guard(host.mutex_);
@@ -421,18 +421,18 @@ class TestHost {
         std::lock_guard<std::mutex> guard(host.mutex_);
         host.events_.push_back(std::move(fired));
     }
-    static void OnSubscribe(const ::HostCore* core, const char* name, uint32_t handle,
+    static void OnSubscribe(const HostCore* core, const char* name, uint32_t handle,
                             HostDispatchFn dispatch, void* context, uint32_t flag) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
         host.subscriptions_[name] = Subscription{handle, dispatch, context, flag};
     }
-    static void OnUnsubscribe(const ::HostCore* core, const char* name, uint32_t) {
+    static void OnUnsubscribe(const HostCore* core, const char* name, uint32_t) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
         host.subscriptions_.erase(name);
     }
-    static void OnSchedule(const ::HostCore* core, const char* name, HostScheduledFn callback,
+    static void OnSchedule(const HostCore* core, const char* name, HostScheduledFn callback,
                            void* context, double delaySeconds, uint32_t) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
@@ -440,29 +440,29 @@ class TestHost {
         const int64_t due = host.now_ + static_cast<int64_t>(delaySeconds * 1e9);
         host.queue_.emplace(std::make_pair(due, host.sequence_++), Scheduled{callback, context});
     }
-    static void OnYield(const ::HostCore* core) {
+    static void OnYield(const HostCore* core) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
         ++host.yields_;
     }
-    static void OnLabel(const ::HostCore* core, const char* label, uint32_t) {
+    static void OnLabel(const HostCore* core, const char* label, uint32_t) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
         host.labels_.emplace_back(label ? label : "");
     }
-    static uint64_t OnAfterYield(const ::HostCore* core) {
+    static uint64_t OnAfterYield(const HostCore* core) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
         return host.afterYield_;
     }
-    static void OnLog(const ::HostCore* core, const char* message, int32_t level) {
+    static void OnLog(const HostCore* core, const char* message, int32_t level) {
         TestHost& host = Self(core);
         std::lock_guard<std::mutex> guard(host.mutex_);
         host.logLines_.push_back({message ? message : "", level});
     }
 
     Table table_{};
-    ::HostContext context_{};
+    HostContext context_{};
     mutable std::mutex mutex_;
     int64_t now_ = 0;
     uint64_t sequence_ = 0;

@@ -42,7 +42,7 @@ struct TimerState {
 
     // Guards the host copy, the scheduled-callback table, its id counter and `closed`.
     std::mutex mutex;
-    HostCore host;
+    HostLink host;
     uint64_t nextId = 1;
     bool closed = false;
     std::unordered_map<uint64_t, ScheduledEntry> scheduled;
@@ -136,7 +136,7 @@ uint64_t ScheduleOn(const std::shared_ptr<TimerState>& state, const char* name,
     const double delay = DelaySeconds(deadline, state->clock());
     uint64_t id;
     uintptr_t token;
-    HostCore host;
+    HostLink host;
     {
         std::lock_guard<std::mutex> guard(state->mutex);
         if (state->closed || !state->host.IsAttached()) return 0;
@@ -256,7 +256,7 @@ void TimerTable::SetClock(Clock clock) {
     state_->clock = clock ? std::move(clock) : Clock(&timers_detail::SteadyNow);
 }
 
-void TimerTable::Attach(const HostCore& host) {
+void TimerTable::Attach(const HostLink& host) {
     std::lock_guard<std::mutex> guard(state_->mutex);
     state_->host = host;
 }
@@ -311,7 +311,7 @@ size_t TimerTable::PendingCount() const {
 }
 
 uint64_t TimerTable::Wait() {
-    HostCore host;
+    HostLink host;
     {
         std::lock_guard<std::mutex> guard(state_->mutex);
         host = state_->host;

@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "plugin/host_core.h"
+#include "plugin/host_link.h"
 
 namespace Vane {
 
@@ -42,7 +42,7 @@ class TimerTable {
     void SetClock(Clock clock);
 
     // Sets the host that schedules callbacks; until then nothing can be scheduled.
-    void Attach(const HostCore& host);
+    void Attach(const HostLink& host);
 
     // The table's clock, in nanoseconds.
     int64_t Now() const;

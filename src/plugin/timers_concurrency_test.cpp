@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/host_core.h"
+#include "plugin/host_link.h"
 #include "plugin/test_host_test_support.h"
 #include "plugin/timers.h"
 
@@ -23,7 +23,7 @@ constexpr int64_t kMillisecond = 1000000;
 TEST(TimersConcurrencyTest, SchedulingFromSeveralThreadsWhileTheHostDelivers) {
     testing::TestHost host;
     TimerTable table("pyx-missions", [&] { return host.NowNanoseconds(); });
-    table.Attach(HostCore(host.Context()));
+    table.Attach(HostLink(host.Context()));
 
     std::atomic<int> ran{0};
     std::atomic<int> finished{0};
@@ -59,7 +59,7 @@ TEST(TimersConcurrencyTest, ShutdownWhileThreadsScheduleAndTheHostDelivers) {
     testing::TestHost host;
     auto table =
         std::make_unique<TimerTable>("pyx-missions", [&] { return host.NowNanoseconds(); });
-    table->Attach(HostCore(host.Context()));
+    table->Attach(HostLink(host.Context()));
     TimerTable* raw = table.get();
 
     std::atomic<bool> stop{false};

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "log/log_test_support.h"
-#include "plugin/host_core.h"
+#include "plugin/host_link.h"
 #include "plugin/test_host_test_support.h"
 
 namespace Vane {
@@ -35,7 +35,7 @@ class TimersTest : public testing::LoggerTest {
     std::unique_ptr<TimerTable> MakeTable() {
         auto table =
             std::make_unique<TimerTable>("pyx-missions", [this] { return host_.NowNanoseconds(); });
-        table->Attach(HostCore(host_.Context()));
+        table->Attach(HostLink(host_.Context()));
         return table;
     }
 
@@ -100,9 +100,9 @@ TEST_F(TimersTest, NothingIsScheduledWithoutAHost) {
     EXPECT_TRUE(host_.ScheduleCalls().empty());
 
     // A host whose schedule entry is empty refuses the call: the entry is not kept.
-    ::HostCore emptyTable{};
-    ::HostContext context{&emptyTable, 1};
-    detached.Attach(HostCore(&context));
+    HostCore emptyTable{};
+    HostContext context{&emptyTable, 1};
+    detached.Attach(HostLink(&context));
     EXPECT_EQ(detached.Schedule(
                   "x", [&] { ran = true; }, 0),
               0u);
@@ -140,7 +140,7 @@ TEST_F(TimersTest, RestartLeavesOneChain) {
         SCOPED_TRACE(c.name);
         testing::TestHost host;
         TimerTable table("pyx-missions", [&] { return host.NowNanoseconds(); });
-        table.Attach(HostCore(host.Context()));
+        table.Attach(HostLink(host.Context()));
         std::vector<std::string> ticks;
         table.StartTimer("t", 10 * kSecond, [&] { ticks.push_back("old"); });
         host.AdvanceTime(c.restartAfter);
@@ -187,7 +187,7 @@ TEST_F(TimersTest, PeriodStartsBeforeTheCallbackRuns) {
     // The table's clock runs ahead of the host's by what the callbacks "spend".
     int64_t spent = 0;
     TimerTable table("pyx-missions", [&] { return host_.NowNanoseconds() + spent; });
-    table.Attach(HostCore(host_.Context()));
+    table.Attach(HostLink(host_.Context()));
     table.StartTimer("t", 10 * kSecond, [&] { spent += 3 * kSecond; });
     host_.AdvanceTime(10);
     const auto calls = host_.ScheduleCalls();
@@ -226,7 +226,7 @@ TEST_F(TimersTest, LateDeliveriesDoNothing) {
         testing::TestHost host;
         auto table =
             std::make_unique<TimerTable>("pyx-missions", [&] { return host.NowNanoseconds(); });
-        table->Attach(HostCore(host.Context()));
+        table->Attach(HostLink(host.Context()));
         auto counter = std::make_shared<int>(0);
         table->Schedule(
             "once", [counter] { ++*counter; }, 5 * kSecond);

@@ -100,11 +100,11 @@ class NativeConversionTest : public ::testing::Test {
             SCOPED_TRACE(KindName(c.input.Kind()) + std::string(" ") + c.input.AsText());
             MaybeType<Failure, T> result = ConvertTo<T>(registry_, c.input);
             if (c.error.empty()) {
-                ASSERT_TRUE(result.HasValue()) << result.GetFailure().message();
+                ASSERT_TRUE(result.HasValue()) << result.GetFailure().Message();
                 EXPECT_EQ(result.Value(), c.value);
             } else {
                 ASSERT_TRUE(result.IsFailure());
-                EXPECT_EQ(result.GetFailure().message(), c.error);
+                EXPECT_EQ(result.GetFailure().Message(), c.error);
             }
         }
     }
@@ -315,7 +315,7 @@ TEST_F(NativeConversionTest, Enum) {
 
     // Without a registered enumeration there is nothing to check values against.
     TypeRegistry empty;
-    EXPECT_EQ(ConvertTo<Format>(empty, Text("Full")).GetFailure().message(),
+    EXPECT_EQ(ConvertTo<Format>(empty, Text("Full")).GetFailure().Message(),
               "Couldn't assign value to '<value>' because its enumeration type is not "
               "registered.");
     // Writing needs no registration: the value and the type id.

@@ -238,7 +238,7 @@ class RecordDescriptionTest : public ::testing::Test {
 TEST_F(RecordDescriptionTest, RoundTripsANestedRecordAtTheLimits) {
     const BindingProperty original = MissionValue();
     MaybeType<Failure, Mission> read = ConvertTo<Mission>(registry_, original);
-    ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+    ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
     const Mission& mission = read.Value();
 
     EXPECT_EQ(mission.id, "m-1");
@@ -336,10 +336,10 @@ TEST_F(RecordDescriptionTest, RegisteringAgainKeepsTheFirstDescriptor) {
               "Couldn't convert native value because it's an unregistered structure.");
     auto read = ConvertTo<Impostor>(registry_, MissionValue());
     ASSERT_TRUE(read.IsFailure());
-    EXPECT_EQ(read.GetFailure().message(),
+    EXPECT_EQ(read.GetFailure().Message(),
               "Couldn't assign value to '<value>' because the input is an unregistered structure "
               "or not a structure at all.");
-    EXPECT_EQ(read.GetFailure().code(), kConversionFailureCode);
+    EXPECT_EQ(read.GetFailure().Code(), kConversionFailureCode);
 }
 
 // Each case reads `input` into a record prefilled with `before` and expects `error` ("" for
@@ -485,12 +485,12 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
 }
 
 TEST_F(RecordDescriptionTest, TopLevelInputOfTheWrongKind) {
-    EXPECT_EQ(ConvertTo<Progress>(registry_, BindingProperty()).GetFailure().message(),
+    EXPECT_EQ(ConvertTo<Progress>(registry_, BindingProperty()).GetFailure().Message(),
               "A value for '<value>' is required.");
-    EXPECT_EQ(ConvertTo<Progress>(registry_, Text("x")).GetFailure().message(),
+    EXPECT_EQ(ConvertTo<Progress>(registry_, Text("x")).GetFailure().Message(),
               "Couldn't assign value to '<value>' of type ProgressDTO because the input not a "
               "structure.");
-    EXPECT_EQ(ConvertTo<std::vector<Progress>>(registry_, Text("x")).GetFailure().message(),
+    EXPECT_EQ(ConvertTo<std::vector<Progress>>(registry_, Text("x")).GetFailure().Message(),
               "Couldn't assign value to '<value>' of type vector because the input not a "
               "collection.");
     // A status that has already failed is left alone.
@@ -516,7 +516,7 @@ TEST_F(RecordDescriptionTest, UnknownMembersAreIgnoredHoweverMany) {
         SetProgress(input, 1, 2, "v");
         input.MemberForWrite("currentProgressX")->SetString("not this one");
         MaybeType<Failure, Progress> read = ConvertTo<Progress>(registry_, input);
-        ASSERT_TRUE(read.HasValue()) << read.GetFailure().message();
+        ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
         EXPECT_EQ(read.Value(), (Progress{1, 2, "v"}));
     }
 }
@@ -526,7 +526,7 @@ TEST_F(RecordDescriptionTest, FirstFailureInRegistrationOrderWins) {
     BindingProperty input;
     input.MemberForWrite("alpha")->SetString("a");
     input.MemberForWrite("zeta")->SetString("z");
-    EXPECT_EQ(ConvertTo<Ordered>(registry_, input).GetFailure().message(),
+    EXPECT_EQ(ConvertTo<Ordered>(registry_, input).GetFailure().Message(),
               "Value z for 'zeta' of type int32 is in an incorrect format");
 }
 

@@ -44,7 +44,7 @@ struct FixedName {
     constexpr explicit FixedName(std::string_view text) {
         for (size_t i = 0; i < N; ++i) chars[i] = text[i];
     }
-    constexpr std::string_view view() const { return std::string_view(chars, N); }
+    constexpr std::string_view View() const { return std::string_view(chars, N); }
 };
 
 template <class T>
@@ -124,7 +124,7 @@ struct Join {
             ...);
         return out;
     }();
-    static constexpr std::string_view value = name.view();
+    static constexpr std::string_view value = name.View();
 };
 
 inline constexpr std::string_view kVectorOpen = "std::vector<";

@@ -1,7 +1,7 @@
-#pragma once
-
 // Failure: what an operation that can fail returns instead of its value (see MaybeType): a
 // status code, the message, and the named values the message was made from.
+#ifndef PYX_UTIL_FAILURE_H_
+#define PYX_UTIL_FAILURE_H_
 
 #include <concepts>
 #include <cstdint>
@@ -33,11 +33,11 @@ class Failure {
     }
 
     // The status code.
-    int32_t code() const { return code_; }
+    int32_t Code() const { return code_; }
     // The formatted message.
-    const std::string& message() const { return message_; }
+    const std::string& Message() const { return message_; }
     // The named values of the template, by name (with type suffixes where "#" asked for them).
-    const TemplateFields& fields() const { return fields_; }
+    const TemplateFields& Fields() const { return fields_; }
 
     friend bool operator==(const Failure&, const Failure&) = default;
 
@@ -50,3 +50,5 @@ class Failure {
 };
 
 }  // namespace Vane
+
+#endif  // PYX_UTIL_FAILURE_H_

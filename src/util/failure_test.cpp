@@ -12,38 +12,38 @@ namespace {
 
 TEST(FailureTest, BuiltFromNamedTemplate) {
     Failure f(404, "Error response for {method} {url}: {error}", "GET", "/x", "oops");
-    EXPECT_EQ(f.code(), 404);
-    EXPECT_EQ(f.message(), "Error response for GET /x: oops");
-    EXPECT_EQ(f.fields(), (TemplateFields{{"method", "GET"}, {"url", "/x"}, {"error", "oops"}}));
+    EXPECT_EQ(f.Code(), 404);
+    EXPECT_EQ(f.Message(), "Error response for GET /x: oops");
+    EXPECT_EQ(f.Fields(), (TemplateFields{{"method", "GET"}, {"url", "/x"}, {"error", "oops"}}));
 
     std::string payload = "{\"a\":1}";
     Failure two(0, "Failed to deserialize response payload \"{payload}\" to a {type}", payload,
                 std::string_view("Mission"));
-    EXPECT_EQ(two.message(), "Failed to deserialize response payload \"{\"a\":1}\" to a Mission");
-    EXPECT_EQ(two.fields().at("payload"), TemplateValue(payload));
+    EXPECT_EQ(two.Message(), "Failed to deserialize response payload \"{\"a\":1}\" to a Mission");
+    EXPECT_EQ(two.Fields().at("payload"), TemplateValue(payload));
 
     Failure typed(400, "{#count} of {#limit} at {ratio}", uint32_t{3}, int64_t{-2}, 0.5);
-    EXPECT_EQ(typed.message(), "3 of -2 at 0.5");
+    EXPECT_EQ(typed.Message(), "3 of -2 at 0.5");
     EXPECT_EQ(
-        typed.fields(),
+        typed.Fields(),
         (TemplateFields{{"count_int", uint64_t{3}}, {"limit_int", int64_t{-2}}, {"ratio", 0.5}}));
 
     Failure one(0, "Failed to convert type {type} to BindingProperty for serialization", "T");
-    EXPECT_EQ(one.message(), "Failed to convert type T to BindingProperty for serialization");
+    EXPECT_EQ(one.Message(), "Failed to convert type T to BindingProperty for serialization");
 }
 
 TEST(FailureTest, PlainMessageIsNotFormatted) {
     Failure f(500, "100% {not a hole} %1");
-    EXPECT_EQ(f.code(), 500);
-    EXPECT_EQ(f.message(), "100% {not a hole} %1");
-    EXPECT_TRUE(f.fields().empty());
-    EXPECT_EQ(Failure().code(), 0);
+    EXPECT_EQ(f.Code(), 500);
+    EXPECT_EQ(f.Message(), "100% {not a hole} %1");
+    EXPECT_TRUE(f.Fields().empty());
+    EXPECT_EQ(Failure().Code(), 0);
 }
 
 TEST(FailureTest, CallerTextInValuesIsNeverInterpreted) {
     // Values are arguments, not template text: placeholders and braces in them stay as written.
     Failure f(0, "Error response for {method} {url}: {error}", "%s%n%1$*2$d", "{x}", "%%");
-    EXPECT_EQ(f.message(), "Error response for %s%n%1$*2$d {x}: %%");
+    EXPECT_EQ(f.Message(), "Error response for %s%n%1$*2$d {x}: %%");
 }
 
 TEST(MaybeTypeTest, HoldsValueOrFailure) {
@@ -55,7 +55,7 @@ TEST(MaybeTypeTest, HoldsValueOrFailure) {
 
     MaybeType<Failure, int> failed = Failure(400, "bad");
     EXPECT_TRUE(failed.IsFailure());
-    EXPECT_EQ(failed.GetFailure().code(), 400);
+    EXPECT_EQ(failed.GetFailure().Code(), 400);
     EXPECT_EQ(failed.ValueOr(1), 1);
 
     auto tagged = MaybeType<Failure, std::string>::FromFailure(Failure(1, "x"));
@@ -71,7 +71,7 @@ TEST(MaybeTypeTest, HoldsValueOrFailure) {
     MaybeType<Failure, Failure> same = Failure(1, "value");
     EXPECT_TRUE(same.HasValue());
     MaybeType<Failure, Failure> sameFailed(kFailureTag, Failure(2, "failure"));
-    EXPECT_EQ(sameFailed.GetFailure().code(), 2);
+    EXPECT_EQ(sameFailed.GetFailure().Code(), 2);
 }
 
 TEST(MaybeTypeTest, VoidHoldsOnlyFailure) {
@@ -80,7 +80,7 @@ TEST(MaybeTypeTest, VoidHoldsOnlyFailure) {
     EXPECT_FALSE(ok.IsFailure());
     MaybeType<Failure, void> failed = Failure(0, "Error {what}", "x");
     EXPECT_TRUE(failed.IsFailure());
-    EXPECT_EQ(failed.GetFailure().message(), "Error x");
+    EXPECT_EQ(failed.GetFailure().Message(), "Error x");
     using VoidResult = MaybeType<Failure, void>;
     EXPECT_TRUE(VoidResult::FromFailure(Failure()).IsFailure());
 }

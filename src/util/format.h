@@ -1,5 +1,3 @@
-#pragma once
-
 // Positional message formatting: templates such as "Unknown argument '%1' for '%2'." filled
 // from typed arguments.
 //
@@ -37,6 +35,8 @@
 //   - The template is length-delimited: NUL bytes are ordinary characters.
 // Formatting never fails, never allocates before the result string is made, and never hands a
 // caller-controlled format string to the C library.
+#ifndef PYX_UTIL_FORMAT_H_
+#define PYX_UTIL_FORMAT_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -254,3 +254,5 @@ PlaceholderExtent MeasurePlaceholder(std::string_view tmpl, size_t pos,
                                      size_t argumentCount) noexcept;
 
 }  // namespace Vane
+
+#endif  // PYX_UTIL_FORMAT_H_

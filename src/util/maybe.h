@@ -1,8 +1,8 @@
-#pragma once
-
 // MaybeType<E, T>: the result of an operation that can fail. Holds either a value of T (flag
 // clear) or a failure of E (flag set). MaybeType<E, void> holds nothing or a failure. No
 // exceptions: reading the side that is not held is a programming error and aborts.
+#ifndef PYX_UTIL_MAYBE_H_
+#define PYX_UTIL_MAYBE_H_
 
 #include <cstdlib>
 #include <optional>
@@ -101,3 +101,5 @@ class MaybeType<E, void> {
 };
 
 }  // namespace Vane
+
+#endif  // PYX_UTIL_MAYBE_H_

@@ -13,7 +13,7 @@ const std::string& TemplateValue::AsString() const {
 }
 
 bool TemplateValue::IsEmpty() const {
-    switch (type()) {
+    switch (Type()) {
         case TemplateValueType::kBool:
             return !AsBool();
         case TemplateValueType::kSigned:
@@ -29,7 +29,7 @@ bool TemplateValue::IsEmpty() const {
 }
 
 FormatArg MakeFormatArg(const TemplateValue& value) {
-    switch (value.type()) {
+    switch (value.Type()) {
         case TemplateValueType::kBool:
             return FormatArg::Signed32(value.AsBool() ? 1 : 0);
         case TemplateValueType::kSigned:
@@ -60,7 +60,7 @@ struct Hole {
 
 // Default conversion letter of a value's formatting argument.
 char DefaultLetter(const TemplateValue& v) {
-    switch (v.type()) {
+    switch (v.Type()) {
         case TemplateValueType::kBool:
         case TemplateValueType::kSigned:
             return 'd';
@@ -77,7 +77,7 @@ char DefaultLetter(const TemplateValue& v) {
 void Decorate(const std::string& decoration, TemplateValue& v) {
     char text[64];
     if (decoration == "str") {
-        switch (v.type()) {
+        switch (v.Type()) {
             case TemplateValueType::kBool:
                 v = TemplateValue(v.AsBool() ? "true" : "false");
                 break;
@@ -97,8 +97,8 @@ void Decorate(const std::string& decoration, TemplateValue& v) {
                 break;
         }
     } else if (decoration == "hex") {
-        if (v.type() == TemplateValueType::kSigned || v.type() == TemplateValueType::kUnsigned) {
-            uint64_t bits = v.type() == TemplateValueType::kSigned
+        if (v.Type() == TemplateValueType::kSigned || v.Type() == TemplateValueType::kUnsigned) {
+            uint64_t bits = v.Type() == TemplateValueType::kSigned
                                 ? static_cast<uint64_t>(v.AsSigned())
                                 : v.AsUnsigned();
             std::snprintf(text, sizeof(text), "%016" PRIX64, bits);
@@ -117,7 +117,7 @@ void AddTypeSuffix(std::string& name, const TemplateValue& v) {
     for (std::string_view suffix : kKnown) {
         if (EndsWith(name, suffix)) return;
     }
-    switch (v.type()) {
+    switch (v.Type()) {
         case TemplateValueType::kBool:
             name += "_bool";
             break;

@@ -1,5 +1,3 @@
-#pragma once
-
 // Named message templates such as "Error response for {method} {url}: {error}": rewritten into
 // the positional form of FormatPositional while the named values are collected as fields.
 //
@@ -25,6 +23,8 @@
 //   - A short "%k" followed by a digit is written "%k$<default letter>" so the digit does not
 //     join the number; a format text without a conversion letter gets the value's default one.
 //   - The "#" suffix is added only to non-empty names.
+#ifndef PYX_UTIL_NAMED_TEMPLATE_H_
+#define PYX_UTIL_NAMED_TEMPLATE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -74,7 +74,7 @@ class TemplateValue {
     TemplateValue(std::string v) : value_(std::move(v)) {}
 
     // The type code (1 bool, 2 signed, 3 unsigned, 4 double, 5 string).
-    TemplateValueType type() const { return static_cast<TemplateValueType>(value_.index() + 1); }
+    TemplateValueType Type() const { return static_cast<TemplateValueType>(value_.index() + 1); }
     // The value; false, 0, 0.0 or "" when the value is of another type.
     bool AsBool() const { return Get<bool>(); }
     int64_t AsSigned() const { return Get<int64_t>(); }
@@ -118,3 +118,5 @@ std::string FormatNamedTemplate(std::string_view tmpl, TemplateValue* values, si
                                 TemplateFields* fields);
 
 }  // namespace Vane
+
+#endif  // PYX_UTIL_NAMED_TEMPLATE_H_

@@ -106,7 +106,7 @@ TEST(TemplateValueTest, TypesAndFormattingArguments) {
         {TemplateValue(), TemplateValueType::kString, ""},
     };
     for (const Expect& c : cases) {
-        EXPECT_EQ(c.value.type(), c.type) << c.formatted;
+        EXPECT_EQ(c.value.Type(), c.type) << c.formatted;
         EXPECT_EQ(FormatTemplateValues("%1", &c.value, 1), c.formatted);
         EXPECT_EQ(FormatPositional("%1", c.value), c.formatted);
     }

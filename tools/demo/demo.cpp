@@ -100,7 +100,7 @@ int main() {
 
     MaybeType<Failure, std::unique_ptr<HostRouteTable>> built = BuildHostRouteTable(api);
     if (built.IsFailure()) {
-        std::printf("route table: %s\n", built.GetFailure().message().c_str());
+        std::printf("route table: %s\n", built.GetFailure().Message().c_str());
         return 1;
     }
     const HostApiTable& table = built.Value()->Table();

@@ -1,11 +1,11 @@
 // The plugin's side of the host's operation table.
 //
-// `HostCore` keeps a copy of the core table pointer and the plugin handle that the host
+// `HostLink` keeps a copy of the core table pointer and the plugin handle that the host
 // handed over at initialise, and offers one method per host operation. Before the host is
 // known (or when the host leaves an operation empty) every method does nothing and reports
 // failure, so code that runs before initialise or in tests without a host stays harmless.
-#ifndef PYX_PLUGIN_HOST_CORE_H_
-#define PYX_PLUGIN_HOST_CORE_H_
+#ifndef PYX_PLUGIN_HOST_LINK_H_
+#define PYX_PLUGIN_HOST_LINK_H_
 
 #include <cstdint>
 
@@ -13,17 +13,17 @@
 
 namespace Vane {
 
-class HostCore {
+class HostLink {
   public:
     // A detached core: every operation is a no-op that reports failure.
-    HostCore() = default;
+    HostLink() = default;
     // Copies the table pointer and plugin handle out of the host's context; null detaches.
-    explicit HostCore(const ::HostContext* context);
+    explicit HostLink(const HostContext* context);
 
     // True when a host table is known.
     bool IsAttached() const { return core_ != nullptr; }
     // The host's table (null when detached).
-    const ::HostCore* Table() const { return core_; }
+    const HostCore* Table() const { return core_; }
     // The handle the host assigned to this plugin (0 when detached).
     uint32_t PluginHandle() const { return pluginHandle_; }
 
@@ -51,10 +51,10 @@ class HostCore {
     bool Log(const char* message, int32_t level) const;
 
   private:
-    const ::HostCore* core_ = nullptr;
+    const HostCore* core_ = nullptr;
     uint32_t pluginHandle_ = 0;
 };
 
 }  // namespace Vane
 
-#endif  // PYX_PLUGIN_HOST_CORE_H_
+#endif  // PYX_PLUGIN_HOST_LINK_H_

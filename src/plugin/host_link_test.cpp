@@ -1,4 +1,4 @@
-#include "plugin/host_core.h"
+#include "plugin/host_link.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ void NoCallback(void*) {}
 void NoDispatch(const HostIncomingEvent*) {}
 
 // Runs every operation once; true for each one that reached a host.
-std::vector<bool> CallEverything(const HostCore& core) {
+std::vector<bool> CallEverything(const HostLink& core) {
     HostResponseArea response{};
     HostRequestRecord request{};
     request.method = 2;
@@ -36,19 +36,19 @@ std::vector<bool> CallEverything(const HostCore& core) {
             core.Log("m", 1)};
 }
 
-TEST(HostCoreTest, WithoutAHostEveryOperationIsAHarmlessFailure) {
-    const ::HostContext noCore{nullptr, 9};
-    const ::HostCore emptyTable{};
-    const ::HostContext emptyEntries{&emptyTable, 9};
+TEST(HostLinkTest, WithoutAHostEveryOperationIsAHarmlessFailure) {
+    const HostContext noCore{nullptr, 9};
+    const HostCore emptyTable{};
+    const HostContext emptyEntries{&emptyTable, 9};
     struct Case {
         const char* name;
-        HostCore core;
+        HostLink core;
         bool attached;
     } cases[] = {
-        {"default", HostCore(), false},
-        {"null context", HostCore(nullptr), false},
-        {"context without core", HostCore(&noCore), false},
-        {"table with empty entries", HostCore(&emptyEntries), true},
+        {"default", HostLink(), false},
+        {"null context", HostLink(nullptr), false},
+        {"context without core", HostLink(&noCore), false},
+        {"table with empty entries", HostLink(&emptyEntries), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -56,15 +56,15 @@ TEST(HostCoreTest, WithoutAHostEveryOperationIsAHarmlessFailure) {
         for (bool called : CallEverything(c.core)) EXPECT_FALSE(called);
         EXPECT_EQ(c.core.AfterYield(), 0u);
     }
-    EXPECT_EQ(HostCore(&noCore).PluginHandle(), 0u);
-    EXPECT_EQ(HostCore(&emptyEntries).PluginHandle(), 9u);
+    EXPECT_EQ(HostLink(&noCore).PluginHandle(), 0u);
+    EXPECT_EQ(HostLink(&emptyEntries).PluginHandle(), 9u);
 }
 
-TEST(HostCoreTest, OperationsReachTheHostWithThePluginHandle) {
+TEST(HostLinkTest, OperationsReachTheHostWithThePluginHandle) {
     TestHost host;
     host.SetResource("/x", TestValue::String("body"));
     host.SetAfterYieldValue(0x1234567890ull);
-    const HostCore core(host.Context());
+    const HostLink core(host.Context());
     ASSERT_TRUE(core.IsAttached());
     EXPECT_EQ(core.PluginHandle(), TestHost::kPluginHandle);
 
@@ -86,10 +86,10 @@ TEST(HostCoreTest, OperationsReachTheHostWithThePluginHandle) {
     EXPECT_EQ(host.LogLines()[0].level, 1);
 }
 
-TEST(HostCoreTest, RequestFillsTheResponseArea) {
+TEST(HostLinkTest, RequestFillsTheResponseArea) {
     TestHost host;
     host.SetResource("/known", TestValue::String("value"));
-    const HostCore core(host.Context());
+    const HostLink core(host.Context());
     struct Case {
         const char* url;
         bool ok;
@@ -111,9 +111,9 @@ TEST(HostCoreTest, RequestFillsTheResponseArea) {
     }
 }
 
-TEST(HostCoreTest, SubscriptionKeepsDispatchAndContext) {
+TEST(HostLinkTest, SubscriptionKeepsDispatchAndContext) {
     TestHost host;
-    const HostCore core(host.Context());
+    const HostLink core(host.Context());
     int context = 0;
     ASSERT_TRUE(core.Subscribe("OnServiceProxyUuidEvent", &NoDispatch, &context, 1));
     auto subscriptions = host.Subscriptions();
@@ -125,7 +125,7 @@ TEST(HostCoreTest, SubscriptionKeepsDispatchAndContext) {
     EXPECT_EQ(s.flag, 1u);
 }
 
-TEST(HostCoreTest, ScheduleNeverSendsANegativeDelay) {
+TEST(HostLinkTest, ScheduleNeverSendsANegativeDelay) {
     struct Case {
         double given;
         double sent;
@@ -136,7 +136,7 @@ TEST(HostCoreTest, ScheduleNeverSendsANegativeDelay) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.given);
         TestHost host;
-        ASSERT_TRUE(HostCore(host.Context()).Schedule("s", &NoCallback, nullptr, c.given));
+        ASSERT_TRUE(HostLink(host.Context()).Schedule("s", &NoCallback, nullptr, c.given));
         ASSERT_EQ(host.ScheduleCalls().size(), 1u);
         EXPECT_EQ(host.ScheduleCalls()[0].second, c.sent);
     }
