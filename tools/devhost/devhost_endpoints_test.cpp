@@ -1,0 +1,137 @@
+// The control endpoints of the devhost program over HTTP: what each answers, and how it refuses
+// a request it cannot use. The probe plugin is loaded; these endpoints do not depend on it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "binding/json_reader.h"
+#include "devhost_process_test_support.h"
+#include "gameflow_phase.h"
+#include "value_access.h"
+
+namespace Vane::DevHost {
+namespace {
+
+using testing::BuiltFile;
+using testing::DevHostProcess;
+
+// The answer's body as compact JSON, so that the tests do not depend on its layout; the text
+// itself when it is not JSON.
+std::string CompactBody(const std::string& body) {
+    if (body.empty()) return "";
+    ConversionStatus status = ParseJson(body);
+    return status.Ok() ? ToJsonText(status.Value()) : body;
+}
+
+std::string ErrorBody(const std::string& message) {
+    BindingProperty body;
+    body.MakeStructure();
+    SetMemberString(body, "error", message);
+    return ToJsonText(body);
+}
+
+class EndpointsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        process_ = DevHostProcess::Start(BuiltFile(DEVHOST_BINARY),
+                                         {"--plugin", BuiltFile(PROBE_PLUGIN), "--quiet"}, error);
+        ASSERT_NE(process_, nullptr) << error;
+        client_ = process_->Client();
+    }
+
+    httplib::Result Send(const std::string& method, const std::string& path,
+                         const std::string& body) {
+        httplib::Request request;
+        request.method = method;
+        request.path = path;
+        request.body = body;
+        if (!body.empty()) request.set_header("Content-Type", "application/json");
+        return client_->send(request);
+    }
+
+    std::unique_ptr<DevHostProcess> process_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
+    const std::string notJson = "The body is not JSON: " + std::string(ParseJson("{bad").Error());
+    const struct {
+        const char* method;
+        const char* path;
+        const char* body;
+        int status;
+        std::string answer;  // compact JSON; empty for no body
+    } exchanges[] = {
+        // In order: each may depend on the ones before.
+        {"PUT", "/devhost/resources/a/b", R"({"x":1})", 200,
+         R"({"eventType":"Create","path":"/a/b"})"},
+        {"POST", "/devhost/resources/a/b", R"({"x":2})", 200,
+         R"({"eventType":"Update","path":"/a/b"})"},
+        {"GET", "/devhost/resources/a/b", "", 200, R"({"x":2})"},
+        {"PUT", "/devhost/resources/a/b", "", 400,
+         ErrorBody("A JSON value is required as the body")},
+        {"PUT", "/devhost/resources/a/b", "{bad", 400, ErrorBody(notJson)},
+        {"DELETE", "/devhost/resources/a/b", "", 204, ""},
+        {"DELETE", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
+        {"GET", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
+        {"POST", "/devhost/player-update", "nope", 400,
+         ErrorBody("The body is not JSON: " + std::string(ParseJson("nope").Error()))},
+
+        {"POST", "/devhost/login", "[1]", 400, ErrorBody("The body is an object or nothing")},
+        {"POST", "/devhost/login", R"({"accountId":-1})", 400,
+         ErrorBody("accountId must be a whole number of 0 or more")},
+        {"POST", "/devhost/login", R"({"summonerId":"x"})", 400,
+         ErrorBody("summonerId must be a whole number of 0 or more")},
+        {"POST", "/devhost/login", R"({"platformId":3})", 400,
+         ErrorBody("platformId must be a string")},
+        {"POST", "/devhost/logout", "", 204, ""},
+        {"POST", "/devhost/logout", "", 409, ErrorBody("Nobody is logged in")},
+
+        {"PUT", "/devhost/gameflow", R"({"phase":"Lobby"})", 204, ""},
+        {"POST", "/devhost/gameflow", R"("InProgress")", 204, ""},
+        {"PUT", "/devhost/gameflow", R"({"phase":"Nope"})", 400,
+         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList())},
+
+        {"PUT", "/devhost/remote/latency", R"({"ms":5})", 204, ""},
+        {"PUT", "/devhost/remote/latency", "-3", 400,
+         ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}")},
+        {"PUT", "/devhost/remote/latency", "3600001", 400,
+         ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}")},
+        {"PUT", "/devhost/remote/missions", R"({"x":1})", 400,
+         ErrorBody("expected a list of objects, got object")},
+        {"PUT", "/devhost/remote/series", "3", 400,
+         ErrorBody("expected a list of objects, got number")},
+        {"POST", "/devhost/remote/missions/nope/complete", "", 404, ErrorBody("No mission 'nope'")},
+        {"GET", "/devhost/remote/calls?since=-1", "", 400,
+         ErrorBody("since must be a whole number, not '-1'")},
+        {"GET", "/devhost/log?since=99999999999999999999999", "", 400,
+         ErrorBody("since must be a whole number, not '99999999999999999999999'")},
+        {"GET", "/devhost/telemetry?since=1x", "", 400,
+         ErrorBody("since must be a whole number, not '1x'")},
+
+        // Under /devhost/, a path no control endpoint serves is a mistake, whatever the method
+        // but OPTIONS; elsewhere, and for /devhost itself but GET, it is the plugin's.
+        {"GET", "/devhost/nothing", "", 404,
+         ErrorBody("No control endpoint GET /devhost/nothing; GET /devhost lists them")},
+        {"DELETE", "/devhost/remote", "", 404,
+         ErrorBody("No control endpoint DELETE /devhost/remote; GET /devhost lists them")},
+        {"PATCH", "/devhost/login", "", 404,
+         ErrorBody("No control endpoint PATCH /devhost/login; GET /devhost lists them")},
+        {"POST", "/devhost/status", "", 404,
+         ErrorBody("No control endpoint POST /devhost/status; GET /devhost lists them")},
+        {"OPTIONS", "/devhost/nothing", "", 404,
+         R"({"httpStatus":404,"message":"No route serves /devhost/nothing"})"},
+        {"POST", "/devhost", "", 404, R"({"httpStatus":404,"message":"No route serves /devhost"})"},
+    };
+    for (const auto& exchange : exchanges) {
+        SCOPED_TRACE(std::string(exchange.method) + " " + exchange.path + " " + exchange.body);
+        httplib::Result result = Send(exchange.method, exchange.path, exchange.body);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, exchange.status);
+        EXPECT_EQ(CompactBody(result->body), exchange.answer);
+    }
+}
+
+}  // namespace
+}  // namespace Vane::DevHost
