@@ -6,6 +6,8 @@
 
 #include "binding/json_reader.h"
 #include "devhost_process_test_support.h"
+#include "endpoint_example_test_support.h"
+#include "endpoints.h"
 #include "gameflow_phase.h"
 #include "value_access.h"
 
@@ -14,6 +16,7 @@ namespace {
 
 using testing::BuiltFile;
 using testing::DevHostProcess;
+using testing::ExamplePath;
 
 // The answer's body as compact JSON, so that the tests do not depend on its layout; the text
 // itself when it is not JSON.
@@ -28,6 +31,16 @@ std::string ErrorBody(const std::string& message) {
     body.MakeStructure();
     SetMemberString(body, "error", message);
     return ToJsonText(body);
+}
+
+// True for the answers of what takes the requests no endpoint of the table matched: the 404 for
+// a path under /devhost/, the plugin's routes for the rest.
+bool LeftOver(const std::string& body) {
+    ConversionStatus json = ParseJson(body);
+    if (!json.Ok() || json.Value().Kind() != PropertyKind::kStructure) return false;
+    const std::string error = ReadString(json.Value().Member("error")).value_or("");
+    return error.rfind("No control endpoint", 0) == 0 ||
+           !json.Value().Member("httpStatus").IsEmpty();
 }
 
 class EndpointsTest : public ::testing::Test {
@@ -130,6 +143,38 @@ TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
         ASSERT_TRUE(result);
         EXPECT_EQ(result->status, exchange.status);
         EXPECT_EQ(CompactBody(result->body), exchange.answer);
+    }
+}
+
+TEST_F(EndpointsTest, TheIndexListsTheTableAndEveryListedEndpointIsServed) {
+    httplib::Result index = client_->Get("/devhost");
+    ASSERT_TRUE(index);
+    ASSERT_EQ(index->status, 200);
+    ConversionStatus listed = ParseJson(index->body);
+    ASSERT_TRUE(listed.Ok()) << index->body;
+    const std::span<const EndpointDescription> endpoints = Endpoints();
+    ASSERT_EQ(listed.Value().Size(), endpoints.size()) << index->body;
+    for (size_t i = 0; i < endpoints.size(); ++i) {
+        const BindingProperty& item = listed.Value().Element(i);
+        EXPECT_EQ(ReadString(item.Member("method")), HttpMethodName(endpoints[i].method));
+        EXPECT_EQ(ReadString(item.Member("path")), endpoints[i].path);
+        EXPECT_EQ(ReadString(item.Member("description")), endpoints[i].description);
+    }
+
+    for (const EndpointDescription& endpoint : endpoints) {
+        // The plugin's routes are what is left over, and the event stream never ends; the
+        // probe tests drive both.
+        if (endpoint.id == EndpointId::kPluginRoutes || endpoint.id == EndpointId::kEventStream) {
+            continue;
+        }
+        for (HttpMethod method : ServedMethods(endpoint)) {
+            const std::string request =
+                std::string(HttpMethodName(method)) + " " + ExamplePath(endpoint);
+            httplib::Result result =
+                Send(std::string(HttpMethodName(method)), ExamplePath(endpoint), "");
+            ASSERT_TRUE(result) << request;
+            EXPECT_FALSE(LeftOver(result->body)) << request << ": " << result->body;
+        }
     }
 }
 
