@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "binding/json_reader.h"
 #include "devhost_process_test_support.h"
@@ -43,6 +44,14 @@ bool LeftOver(const std::string& body) {
            !json.Value().Member("httpStatus").IsEmpty();
 }
 
+struct Exchange {
+    const char* method;
+    const char* path;
+    const char* body;
+    int status;
+    std::string answer;  // compact JSON; empty for no body
+};
+
 class EndpointsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -63,20 +72,27 @@ class EndpointsTest : public ::testing::Test {
         return client_->send(request);
     }
 
+    // Sends each request in turn (each may depend on the ones before) and checks its answer.
+    void ExpectInTurn(const std::vector<Exchange>& exchanges) {
+        for (const Exchange& exchange : exchanges) {
+            SCOPED_TRACE(std::string(exchange.method) + " " + exchange.path + " " + exchange.body);
+            httplib::Result result = Send(exchange.method, exchange.path, exchange.body);
+            ASSERT_TRUE(result);
+            EXPECT_EQ(result->status, exchange.status);
+            EXPECT_EQ(CompactBody(result->body), exchange.answer);
+        }
+    }
+
     std::unique_ptr<DevHostProcess> process_;
     std::unique_ptr<httplib::Client> client_;
 };
 
-TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
-    const std::string notJson = "The body is not JSON: " + std::string(ParseJson("{bad").Error());
-    const struct {
-        const char* method;
-        const char* path;
-        const char* body;
-        int status;
-        std::string answer;  // compact JSON; empty for no body
-    } exchanges[] = {
-        // In order: each may depend on the ones before.
+std::string NotJson(const char* text) {
+    return ErrorBody("The body is not JSON: " + std::string(ParseJson(text).Error()));
+}
+
+TEST_F(EndpointsTest, ResourcesAnswerAndRefuse) {
+    ExpectInTurn({
         {"PUT", "/devhost/resources/a/b", R"({"x":1})", 200,
          R"({"eventType":"Create","path":"/a/b"})"},
         {"POST", "/devhost/resources/a/b", R"({"x":2})", 200,
@@ -84,13 +100,16 @@ TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
         {"GET", "/devhost/resources/a/b", "", 200, R"({"x":2})"},
         {"PUT", "/devhost/resources/a/b", "", 400,
          ErrorBody("A JSON value is required as the body")},
-        {"PUT", "/devhost/resources/a/b", "{bad", 400, ErrorBody(notJson)},
+        {"PUT", "/devhost/resources/a/b", "{bad", 400, NotJson("{bad")},
         {"DELETE", "/devhost/resources/a/b", "", 204, ""},
         {"DELETE", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
         {"GET", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
-        {"POST", "/devhost/player-update", "nope", 400,
-         ErrorBody("The body is not JSON: " + std::string(ParseJson("nope").Error()))},
+        {"POST", "/devhost/player-update", "nope", 400, NotJson("nope")},
+    });
+}
 
+TEST_F(EndpointsTest, LoginAndGameflowAnswerAndRefuse) {
+    ExpectInTurn({
         {"POST", "/devhost/login", "[1]", 400, ErrorBody("The body is an object or nothing")},
         {"POST", "/devhost/login", R"({"accountId":-1})", 400,
          ErrorBody("accountId must be a whole number of 0 or more")},
@@ -100,17 +119,19 @@ TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
          ErrorBody("platformId must be a string")},
         {"POST", "/devhost/logout", "", 204, ""},
         {"POST", "/devhost/logout", "", 409, ErrorBody("Nobody is logged in")},
-
         {"PUT", "/devhost/gameflow", R"({"phase":"Lobby"})", 204, ""},
         {"POST", "/devhost/gameflow", R"("InProgress")", 204, ""},
         {"PUT", "/devhost/gameflow", R"({"phase":"Nope"})", 400,
          ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList())},
+    });
+}
 
+TEST_F(EndpointsTest, RemoteServiceAndReadOutsAnswerAndRefuse) {
+    const std::string badLatency = ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}");
+    ExpectInTurn({
         {"PUT", "/devhost/remote/latency", R"({"ms":5})", 204, ""},
-        {"PUT", "/devhost/remote/latency", "-3", 400,
-         ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}")},
-        {"PUT", "/devhost/remote/latency", "3600001", 400,
-         ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}")},
+        {"PUT", "/devhost/remote/latency", "-3", 400, badLatency},
+        {"PUT", "/devhost/remote/latency", "3600001", 400, badLatency},
         {"PUT", "/devhost/remote/missions", R"({"x":1})", 400,
          ErrorBody("expected a list of objects, got object")},
         {"PUT", "/devhost/remote/series", "3", 400,
@@ -122,9 +143,13 @@ TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
          ErrorBody("since must be a whole number, not '99999999999999999999999'")},
         {"GET", "/devhost/telemetry?since=1x", "", 400,
          ErrorBody("since must be a whole number, not '1x'")},
+    });
+}
 
-        // Under /devhost/, a path no control endpoint serves is a mistake, whatever the method
-        // but OPTIONS; elsewhere, and for /devhost itself but GET, it is the plugin's.
+// Under /devhost/, a path no control endpoint serves is a mistake, whatever the method but
+// OPTIONS; elsewhere, and for /devhost itself but GET, it is the plugin's.
+TEST_F(EndpointsTest, PathsNoControlEndpointServes) {
+    ExpectInTurn({
         {"GET", "/devhost/nothing", "", 404,
          ErrorBody("No control endpoint GET /devhost/nothing; GET /devhost lists them")},
         {"DELETE", "/devhost/remote", "", 404,
@@ -136,14 +161,7 @@ TEST_F(EndpointsTest, ControlEndpointsAnswerAndRefuseAsDocumented) {
         {"OPTIONS", "/devhost/nothing", "", 404,
          R"({"httpStatus":404,"message":"No route serves /devhost/nothing"})"},
         {"POST", "/devhost", "", 404, R"({"httpStatus":404,"message":"No route serves /devhost"})"},
-    };
-    for (const auto& exchange : exchanges) {
-        SCOPED_TRACE(std::string(exchange.method) + " " + exchange.path + " " + exchange.body);
-        httplib::Result result = Send(exchange.method, exchange.path, exchange.body);
-        ASSERT_TRUE(result);
-        EXPECT_EQ(result->status, exchange.status);
-        EXPECT_EQ(CompactBody(result->body), exchange.answer);
-    }
+    });
 }
 
 TEST_F(EndpointsTest, TheIndexListsTheTableAndEveryListedEndpointIsServed) {
