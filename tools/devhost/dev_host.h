@@ -7,8 +7,8 @@
 // into the plugin: events for the plugin (resource changes, service-proxy answers, events the
 // plugin fires to itself) are queued and delivered by the host thread once the current call
 // has returned, and only while the subscription still exists and the plugin is running.
-#ifndef VANE_DEVHOST_DEV_HOST_H_
-#define VANE_DEVHOST_DEV_HOST_H_
+#ifndef PYX_DEVHOST_DEV_HOST_H_
+#define PYX_DEVHOST_DEV_HOST_H_
 
 #include <atomic>
 #include <chrono>
@@ -136,4 +136,4 @@ class DevHost : private HostOperations {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_DEV_HOST_H_
+#endif  // PYX_DEVHOST_DEV_HOST_H_

@@ -1,6 +1,6 @@
 // Request paths for the endpoints of the table, for tests that walk it.
-#ifndef VANE_DEVHOST_ENDPOINT_EXAMPLE_TEST_SUPPORT_H_
-#define VANE_DEVHOST_ENDPOINT_EXAMPLE_TEST_SUPPORT_H_
+#ifndef PYX_DEVHOST_ENDPOINT_EXAMPLE_TEST_SUPPORT_H_
+#define PYX_DEVHOST_ENDPOINT_EXAMPLE_TEST_SUPPORT_H_
 
 #include <string>
 
@@ -27,4 +27,4 @@ inline std::string ExamplePath(const EndpointDescription& endpoint) {
 
 }  // namespace Vane::DevHost::testing
 
-#endif  // VANE_DEVHOST_ENDPOINT_EXAMPLE_TEST_SUPPORT_H_
+#endif  // PYX_DEVHOST_ENDPOINT_EXAMPLE_TEST_SUPPORT_H_

@@ -1,8 +1,8 @@
 // The HTTP endpoints of the development host, described once: the server answers each with the
 // handler it binds to the endpoint's id (http_server.cpp), and GET /devhost and --help list
 // them. This half knows no HTTP library, so that --help does not need one.
-#ifndef VANE_DEVHOST_ENDPOINTS_H_
-#define VANE_DEVHOST_ENDPOINTS_H_
+#ifndef PYX_DEVHOST_ENDPOINTS_H_
+#define PYX_DEVHOST_ENDPOINTS_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -77,4 +77,4 @@ std::vector<const EndpointDescription*> EndpointsInMatchingOrder();
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_ENDPOINTS_H_
+#endif  // PYX_DEVHOST_ENDPOINTS_H_
