@@ -1,11 +1,11 @@
-#include "command_line.h"
+#include "devhost/command_line.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <string_view>
 
-#include "endpoints.h"
+#include "devhost/endpoints.h"
 #include "util/shared_library.h"
 
 namespace Vane::DevHost {

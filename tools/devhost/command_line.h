@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_loader.h"
+#include "devhost/plugin_loader.h"
 #include "util/maybe.h"
 
 namespace Vane::DevHost {

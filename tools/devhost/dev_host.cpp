@@ -1,12 +1,12 @@
-#include "dev_host.h"
+#include "devhost/dev_host.h"
 
 #include <cstdio>
 #include <ctime>
 #include <thread>
 
 #include "binding/host_value.h"
-#include "system_status.h"
-#include "value_access.h"
+#include "devhost/system_status.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -22,19 +22,19 @@
 #include <utility>
 
 #include "binding/binding_property.h"
-#include "event_fan_out.h"
-#include "history.h"
-#include "host_loop.h"
-#include "host_operations.h"
-#include "plugin_call_scope.h"
-#include "plugin_loader.h"
-#include "route_calls.h"
-#include "scenario.h"
-#include "sse_hub.h"
-#include "subscriptions.h"
+#include "devhost/event_fan_out.h"
+#include "devhost/history.h"
+#include "devhost/host_loop.h"
+#include "devhost/host_operations.h"
+#include "devhost/plugin_call_scope.h"
+#include "devhost/plugin_loader.h"
+#include "devhost/route_calls.h"
+#include "devhost/scenario.h"
+#include "devhost/sse_hub.h"
+#include "devhost/subscriptions.h"
+#include "devhost/world.h"
 #include "util/maybe.h"
 #include "util/system_info.h"
-#include "world.h"
 
 namespace Vane::DevHost {
 

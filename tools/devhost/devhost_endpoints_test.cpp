@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "binding/json_reader.h"
-#include "devhost_process_test_support.h"
-#include "endpoint_example_test_support.h"
-#include "endpoints.h"
-#include "gameflow_phase.h"
-#include "value_access.h"
+#include "devhost/devhost_process_test_support.h"
+#include "devhost/endpoint_example_test_support.h"
+#include "devhost/endpoints.h"
+#include "devhost/gameflow_phase.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -8,7 +8,7 @@
 #include <httplib.h>
 
 #ifdef _WIN32
-#include "console_control_test_support.h"
+#include "devhost/console_control_test_support.h"
 #else
 #include <signal.h>
 #include <spawn.h>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "endpoints.h"
+#include "devhost/endpoints.h"
 
 namespace Vane::DevHost::testing {
 

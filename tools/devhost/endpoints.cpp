@@ -1,4 +1,4 @@
-#include "endpoints.h"
+#include "devhost/endpoints.h"
 
 #include <iterator>
 

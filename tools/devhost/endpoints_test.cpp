@@ -1,4 +1,4 @@
-#include "endpoints.h"
+#include "devhost/endpoints.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <regex>
 #include <string>
 
-#include "endpoint_example_test_support.h"
+#include "devhost/endpoint_example_test_support.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "binding/binding_property.h"
-#include "resource_store.h"
-#include "subscriptions.h"
+#include "devhost/resource_store.h"
+#include "devhost/subscriptions.h"
 
 namespace Vane::DevHost {
 

@@ -1,4 +1,4 @@
-#include "http_server.h"
+#include "devhost/http_server.h"
 
 #include <httplib.h>
 
@@ -11,10 +11,10 @@
 
 #include "binding/json_reader.h"
 #include "binding/json_writer.h"
-#include "dev_host.h"
-#include "endpoints.h"
-#include "gameflow_phase.h"
-#include "value_access.h"
+#include "devhost/dev_host.h"
+#include "devhost/endpoints.h"
+#include "devhost/gameflow_phase.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

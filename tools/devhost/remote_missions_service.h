@@ -28,7 +28,7 @@
 #include <string_view>
 
 #include "binding/binding_property.h"
-#include "history.h"
+#include "devhost/history.h"
 
 namespace Vane::DevHost {
 

@@ -1,4 +1,4 @@
-#include "route_calls.h"
+#include "devhost/route_calls.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 
 #include "binding/host_value.h"
 #include "binding/json_writer.h"
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

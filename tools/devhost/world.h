@@ -28,10 +28,10 @@
 #include <vector>
 
 #include "binding/binding_property.h"
-#include "history.h"
-#include "remote_missions_service.h"
-#include "resource_store.h"
-#include "scenario.h"
+#include "devhost/history.h"
+#include "devhost/remote_missions_service.h"
+#include "devhost/resource_store.h"
+#include "devhost/scenario.h"
 
 namespace Vane::DevHost {
 
