@@ -1,10 +1,11 @@
-#include "command_line.h"
+#include "devhost/command_line.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
-#include "endpoints.h"
+#include "devhost/endpoints.h"
 #include "util/shared_library.h"
 
 namespace Vane::DevHost {
@@ -31,6 +32,38 @@ constexpr const char* kStopText =
 constexpr const char* kPluginText =
     "  --plugin PATH         plugin library (default build/lib/libpyx_missions.so)\n";
 #endif
+
+// `text` as lines of at most 90 columns, each indented by 11.
+std::string Wrapped(std::string_view text) {
+    const std::string indent(11, ' ');
+    std::string lines;
+    std::string row = indent;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string_view::npos) end = text.size();
+        const std::string_view word = text.substr(start, end - start);
+        if (row.size() + word.size() + 1 > 90 && row.size() > indent.size()) {
+            lines += row + "\n";
+            row = indent;
+        }
+        if (row.size() > indent.size()) row += ' ';
+        row += word;
+        start = end + 1;
+    }
+    return lines + row + "\n";
+}
+
+// Each endpoint's method and path, its description wrapped under the path.
+std::string EndpointHelp() {
+    std::string text;
+    for (const EndpointDescription& endpoint : Endpoints()) {
+        std::string line = "  " + std::string(HttpMethodName(endpoint.method));
+        line.resize(9, ' ');
+        text += line + std::string(endpoint.path) + "\n" + Wrapped(endpoint.description);
+    }
+    return text;
+}
 
 }  // namespace
 
@@ -144,29 +177,7 @@ std::string HelpText() {
         "\n"
         "HTTP endpoints (JSON in and out; read-outs with ?since=N answer {\"next\", \"dropped\",\n"
         "\"items\"}, pass \"next\" back to read only what is new):\n";
-    for (const EndpointDescription& endpoint : Endpoints()) {
-        std::string line = "  " + std::string(endpoint.method);
-        line.resize(9, ' ');
-        line += endpoint.path;
-        text += line + "\n";
-        // Descriptions are wrapped at 90 columns under the path.
-        std::string description = endpoint.description;
-        std::string row = "           ";
-        size_t start = 0;
-        while (start < description.size()) {
-            size_t end = description.find(' ', start);
-            if (end == std::string::npos) end = description.size();
-            const std::string word = description.substr(start, end - start);
-            if (row.size() + word.size() + 1 > 90 && row.size() > 11) {
-                text += row + "\n";
-                row = "           ";
-            }
-            if (row.size() > 11) row += ' ';
-            row += word;
-            start = end + 1;
-        }
-        text += row + "\n";
-    }
+    text += EndpointHelp();
     text +=
         "\n"
         "Exit status: 0 after a clean stop, 1 when the plugin cannot be loaded or the port\n"

@@ -1,12 +1,12 @@
 // The command line of the devhost program.
-#ifndef VANE_DEVHOST_COMMAND_LINE_H_
-#define VANE_DEVHOST_COMMAND_LINE_H_
+#ifndef PYX_DEVHOST_COMMAND_LINE_H_
+#define PYX_DEVHOST_COMMAND_LINE_H_
 
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "plugin_loader.h"
+#include "devhost/plugin_loader.h"
 #include "util/maybe.h"
 
 namespace Vane::DevHost {
@@ -40,4 +40,4 @@ std::string HelpText();
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_COMMAND_LINE_H_
+#endif  // PYX_DEVHOST_COMMAND_LINE_H_

@@ -1,8 +1,8 @@
-#include "command_line.h"
+#include "devhost/command_line.h"
 
 #include <gtest/gtest.h>
 
-#include "endpoints.h"
+#include "devhost/endpoints.h"
 #include "util/shared_library.h"
 
 namespace Vane::DevHost {

@@ -2,8 +2,8 @@
 // the system delivers them: by starting a thread in it at CtrlRoutine, which runs the
 // process's handlers. GenerateConsoleCtrlEvent needs a console shared with the target, which
 // a test run without a terminal (CTest, a headless Wine) does not have.
-#ifndef VANE_DEVHOST_CONSOLE_CONTROL_TEST_SUPPORT_H_
-#define VANE_DEVHOST_CONSOLE_CONTROL_TEST_SUPPORT_H_
+#ifndef PYX_DEVHOST_CONSOLE_CONTROL_TEST_SUPPORT_H_
+#define PYX_DEVHOST_CONSOLE_CONTROL_TEST_SUPPORT_H_
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
@@ -35,4 +35,4 @@ inline bool DeliverConsoleControl(HANDLE process, DWORD event) {
 
 #endif  // _WIN32
 
-#endif  // VANE_DEVHOST_CONSOLE_CONTROL_TEST_SUPPORT_H_
+#endif  // PYX_DEVHOST_CONSOLE_CONTROL_TEST_SUPPORT_H_

@@ -1,4 +1,4 @@
-#include "default_scenario.h"
+#include "devhost/default_scenario.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -1,7 +1,7 @@
 // The built-in scenario: what the world holds when no scenario file is given, and the base
 // every scenario file is laid over.
-#ifndef VANE_DEVHOST_DEFAULT_SCENARIO_H_
-#define VANE_DEVHOST_DEFAULT_SCENARIO_H_
+#ifndef PYX_DEVHOST_DEFAULT_SCENARIO_H_
+#define PYX_DEVHOST_DEFAULT_SCENARIO_H_
 
 #include <string_view>
 
@@ -14,4 +14,4 @@ std::string_view DefaultScenarioText();
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_DEFAULT_SCENARIO_H_
+#endif  // PYX_DEVHOST_DEFAULT_SCENARIO_H_

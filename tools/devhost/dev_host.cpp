@@ -1,12 +1,12 @@
-#include "dev_host.h"
+#include "devhost/dev_host.h"
 
 #include <cstdio>
 #include <ctime>
 #include <thread>
 
+#include "devhost/system_status.h"
+#include "devhost/value_access.h"
 #include "host/host_value.h"
-#include "system_status.h"
-#include "value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -7,8 +7,8 @@
 // into the plugin: events for the plugin (resource changes, service-proxy answers, events the
 // plugin fires to itself) are queued and delivered by the host thread once the current call
 // has returned, and only while the subscription still exists and the plugin is running.
-#ifndef VANE_DEVHOST_DEV_HOST_H_
-#define VANE_DEVHOST_DEV_HOST_H_
+#ifndef PYX_DEVHOST_DEV_HOST_H_
+#define PYX_DEVHOST_DEV_HOST_H_
 
 #include <atomic>
 #include <chrono>
@@ -21,20 +21,20 @@
 #include <string>
 #include <utility>
 
-#include "value/binding_property.h"
-#include "event_fan_out.h"
-#include "history.h"
-#include "host_loop.h"
-#include "host_operations.h"
-#include "plugin_call_scope.h"
-#include "plugin_loader.h"
-#include "route_calls.h"
-#include "scenario.h"
-#include "sse_hub.h"
-#include "subscriptions.h"
+#include "devhost/event_fan_out.h"
+#include "devhost/history.h"
+#include "devhost/host_loop.h"
+#include "devhost/host_operations.h"
+#include "devhost/plugin_call_scope.h"
+#include "devhost/plugin_loader.h"
+#include "devhost/route_calls.h"
+#include "devhost/scenario.h"
+#include "devhost/sse_hub.h"
+#include "devhost/subscriptions.h"
+#include "devhost/world.h"
 #include "util/maybe.h"
 #include "util/system_info.h"
-#include "world.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 
@@ -136,4 +136,4 @@ class DevHost : private HostOperations {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_DEV_HOST_H_
+#endif  // PYX_DEVHOST_DEV_HOST_H_

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/json_reader.h"
-#include "devhost_process_test_support.h"
-#include "value_access.h"
+#include "devhost/devhost_process_test_support.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -1,14 +1,14 @@
 // Runs the devhost program for integration tests: starts it on a free port, drives it over
 // HTTP, listens to its event stream and stops it the way a user or a process manager does
 // (signals on Linux, console control events on Windows).
-#ifndef VANE_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
-#define VANE_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
+#ifndef PYX_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
+#define PYX_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
 
 // (httplib.h brings winsock2.h, which must come before windows.h.)
 #include <httplib.h>
 
 #ifdef _WIN32
-#include "console_control_test_support.h"
+#include "devhost/console_control_test_support.h"
 #else
 #include <signal.h>
 #include <spawn.h>
@@ -344,4 +344,4 @@ class EventStreamListener {
 
 }  // namespace Vane::DevHost::testing
 
-#endif  // VANE_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_
+#endif  // PYX_DEVHOST_DEVHOST_PROCESS_TEST_SUPPORT_H_

@@ -1,49 +1,117 @@
-#include "endpoints.h"
+#include "devhost/endpoints.h"
+
+#include <iterator>
 
 namespace Vane::DevHost {
 namespace {
 
+using enum EndpointId;
+using enum HttpMethod;
+
 constexpr EndpointDescription kEndpoints[] = {
-    {"any", "<route url>",
+    {kPluginRoutes, kAny, "<route url>", ".*",
      "the plugin's own routes (GET /devhost/routes lists them): JSON in and out, the route's "
      "status and error text passed through as {\"httpStatus\", \"message\"}"},
-    {"GET", "/events",
+    {kEventStream, kGet, "/events", "/events",
      "Server-Sent Events: every event the plugin fires (event: name, data: JSON)"},
-    {"GET", "/devhost", "this list, as JSON"},
-    {"GET", "/devhost/status",
+    {kIndex, kGet, "/devhost", "/devhost", "this list, as JSON"},
+    {kStatus, kGet, "/devhost/status", "/devhost/status",
      "plugin, memory statistics, system figures, routes, subscriptions, counters"},
-    {"GET", "/devhost/routes", "the plugin's routes"},
-    {"GET", "/devhost/subscriptions", "the events the plugin subscribed to"},
-    {"GET", "/devhost/resources", "the paths of every resource of the simulated world"},
-    {"GET", "/devhost/resources/<path>", "a resource's value (404 when absent)"},
-    {"PUT", "/devhost/resources/<path>",
-     "sets a resource from the JSON body; subscribers get Create or Update (POST works too)"},
-    {"DELETE", "/devhost/resources/<path>", "deletes a resource; subscribers get Delete"},
-    {"POST", "/devhost/player-update",
+    {kRoutes, kGet, "/devhost/routes", "/devhost/routes", "the plugin's routes"},
+    {kSubscriptions, kGet, "/devhost/subscriptions", "/devhost/subscriptions",
+     "the events the plugin subscribed to"},
+    {kResources, kGet, "/devhost/resources", "/devhost/resources",
+     "the paths of every resource of the simulated world"},
+    {kResourceGet, kGet, "/devhost/resources/<path>", R"(/devhost/resources(/.+))",
+     "a resource's value (404 when absent)"},
+    {kResourceSet, kPut, "/devhost/resources/<path>", R"(/devhost/resources(/.+))",
+     "sets a resource from the JSON body; subscribers get Create or Update (POST works too)",
+     kPost},
+    {kResourceDelete, kDelete, "/devhost/resources/<path>", R"(/devhost/resources(/.+))",
+     "deletes a resource; subscribers get Delete"},
+    {kPlayerUpdate, kPost, "/devhost/player-update", "/devhost/player-update",
      "pushes a player update on the messaging resource (optional JSON body as its data)"},
-    {"POST", "/devhost/login",
+    {kLogin, kPost, "/devhost/login", "/devhost/login",
      "logs in; optional body {\"accountId\", \"summonerId\", \"platformId\"}"},
-    {"POST", "/devhost/logout", "logs out (deletes the login session)"},
-    {"PUT", "/devhost/gameflow", "changes the gameflow phase: {\"phase\": \"InProgress\"}"},
-    {"GET", "/devhost/remote", "the remote missions service: template and per-player state"},
-    {"PUT", "/devhost/remote/missions",
+    {kLogout, kPost, "/devhost/logout", "/devhost/logout", "logs out (deletes the login session)"},
+    {kGameflow, kPut, "/devhost/gameflow", "/devhost/gameflow",
+     "changes the gameflow phase: {\"phase\": \"InProgress\"}", kPost},
+    {kRemote, kGet, "/devhost/remote", "/devhost/remote",
+     "the remote missions service: template and per-player state"},
+    {kRemoteMissions, kPut, "/devhost/remote/missions", "/devhost/remote/missions",
      "replaces the remote missions (JSON list) of every player, or of ?player=PLATFORM/ACCOUNT"},
-    {"PUT", "/devhost/remote/series", "replaces the remote series, like missions"},
-    {"POST", "/devhost/remote/missions/<id>/complete",
+    {kRemoteSeries, kPut, "/devhost/remote/series", "/devhost/remote/series",
+     "replaces the remote series, like missions"},
+    {kMissionComplete, kPost, "/devhost/remote/missions/<id>/complete",
+     R"(/devhost/remote/missions/([^/]+)/complete)",
      "completes a mission now (repeating ones come back after their cooldown); ?player= as above"},
-    {"PUT", "/devhost/remote/latency", "sets the service proxy's answer latency: {\"ms\": 200}"},
-    {"GET", "/devhost/remote/calls?since=N", "calls the remote service received"},
-    {"GET", "/devhost/requests?since=N", "requests the plugin made, with the answers it got"},
-    {"GET", "/devhost/log?since=N", "the plugin's log lines"},
-    {"GET", "/devhost/events?since=N", "events the plugin fired"},
-    {"GET", "/devhost/registrations", "registrations with the pre-end-of-game plugin"},
-    {"GET", "/devhost/telemetry?since=N", "telemetry events the plugin posted"},
+    {kRemoteLatency, kPut, "/devhost/remote/latency", "/devhost/remote/latency",
+     "sets the service proxy's answer latency: {\"ms\": 200}"},
+    {kRemoteCalls, kGet, "/devhost/remote/calls?since=N", "/devhost/remote/calls",
+     "calls the remote service received"},
+    {kRequests, kGet, "/devhost/requests?since=N", "/devhost/requests",
+     "requests the plugin made, with the answers it got"},
+    {kLog, kGet, "/devhost/log?since=N", "/devhost/log", "the plugin's log lines"},
+    {kEvents, kGet, "/devhost/events?since=N", "/devhost/events", "events the plugin fired"},
+    {kRegistrations, kGet, "/devhost/registrations", "/devhost/registrations",
+     "registrations with the pre-end-of-game plugin"},
+    {kTelemetry, kGet, "/devhost/telemetry?since=N", "/devhost/telemetry",
+     "telemetry events the plugin posted"},
 };
+
+constexpr bool OneEntryPerIdInIdOrder() {
+    if (std::size(kEndpoints) != kEndpointCount) return false;
+    for (size_t i = 0; i < kEndpointCount; ++i) {
+        if (kEndpoints[i].id != static_cast<EndpointId>(i)) return false;
+    }
+    return true;
+}
+static_assert(OneEntryPerIdInIdOrder(), "every EndpointId is described once, in its own place");
 
 }  // namespace
 
+std::string_view HttpMethodName(HttpMethod method) {
+    switch (method) {
+        case kNone:
+            return "";
+        case kGet:
+            return "GET";
+        case kPost:
+            return "POST";
+        case kPut:
+            return "PUT";
+        case kPatch:
+            return "PATCH";
+        case kDelete:
+            return "DELETE";
+        case kOptions:
+            return "OPTIONS";
+        case kAny:
+            return "any";
+    }
+    return "";
+}
+
 std::span<const EndpointDescription> Endpoints() {
     return kEndpoints;
+}
+
+std::vector<HttpMethod> ServedMethods(const EndpointDescription& endpoint) {
+    if (endpoint.method == kAny) return {kGet, kPost, kPut, kPatch, kDelete, kOptions};
+    std::vector<HttpMethod> methods{endpoint.method};
+    if (endpoint.alsoMethod != kNone) methods.push_back(endpoint.alsoMethod);
+    return methods;
+}
+
+std::vector<const EndpointDescription*> EndpointsInMatchingOrder() {
+    std::vector<const EndpointDescription*> order;
+    for (const EndpointDescription& endpoint : kEndpoints) {
+        if (endpoint.method != kAny) order.push_back(&endpoint);
+    }
+    for (const EndpointDescription& endpoint : kEndpoints) {
+        if (endpoint.method == kAny) order.push_back(&endpoint);
+    }
+    return order;
 }
 
 }  // namespace Vane::DevHost

@@ -1,7 +1,7 @@
-#include "event_fan_out.h"
+#include "devhost/event_fan_out.h"
 
-#include "event_name.h"
-#include "value_access.h"
+#include "devhost/event_name.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 

@@ -1,14 +1,14 @@
 // Hands resource changes and other events to the plugins subscribed to them.
-#ifndef VANE_DEVHOST_EVENT_FAN_OUT_H_
-#define VANE_DEVHOST_EVENT_FAN_OUT_H_
+#ifndef PYX_DEVHOST_EVENT_FAN_OUT_H_
+#define PYX_DEVHOST_EVENT_FAN_OUT_H_
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "devhost/resource_store.h"
+#include "devhost/subscriptions.h"
 #include "value/binding_property.h"
-#include "resource_store.h"
-#include "subscriptions.h"
 
 namespace Vane::DevHost {
 
@@ -40,4 +40,4 @@ class EventFanOut {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_EVENT_FAN_OUT_H_
+#endif  // PYX_DEVHOST_EVENT_FAN_OUT_H_

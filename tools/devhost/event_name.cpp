@@ -1,4 +1,4 @@
-#include "event_name.h"
+#include "devhost/event_name.h"
 
 #include <algorithm>
 

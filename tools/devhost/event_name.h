@@ -1,6 +1,6 @@
 // The host's naming of resource events.
-#ifndef VANE_DEVHOST_EVENT_NAME_H_
-#define VANE_DEVHOST_EVENT_NAME_H_
+#ifndef PYX_DEVHOST_EVENT_NAME_H_
+#define PYX_DEVHOST_EVENT_NAME_H_
 
 #include <string>
 #include <string_view>
@@ -15,4 +15,4 @@ std::string ResourceEventName(std::string_view path);
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_EVENT_NAME_H_
+#endif  // PYX_DEVHOST_EVENT_NAME_H_

@@ -1,4 +1,4 @@
-#include "gameflow_phase.h"
+#include "devhost/gameflow_phase.h"
 
 namespace Vane::DevHost {
 namespace {

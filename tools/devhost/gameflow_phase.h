@@ -1,6 +1,6 @@
 // The names of the gameflow phases, as the gameflow session resource carries them.
-#ifndef VANE_DEVHOST_GAMEFLOW_PHASE_H_
-#define VANE_DEVHOST_GAMEFLOW_PHASE_H_
+#ifndef PYX_DEVHOST_GAMEFLOW_PHASE_H_
+#define PYX_DEVHOST_GAMEFLOW_PHASE_H_
 
 #include <span>
 #include <string>
@@ -19,4 +19,4 @@ std::string GameflowPhaseList();
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_GAMEFLOW_PHASE_H_
+#endif  // PYX_DEVHOST_GAMEFLOW_PHASE_H_

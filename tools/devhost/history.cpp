@@ -1,8 +1,8 @@
-#include "history.h"
+#include "devhost/history.h"
 
 #include <algorithm>
 
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 

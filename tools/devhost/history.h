@@ -1,6 +1,6 @@
 // A bounded, numbered record of things that happened, for the read-out endpoints.
-#ifndef VANE_DEVHOST_HISTORY_H_
-#define VANE_DEVHOST_HISTORY_H_
+#ifndef PYX_DEVHOST_HISTORY_H_
+#define PYX_DEVHOST_HISTORY_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -40,4 +40,4 @@ class History {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_HISTORY_H_
+#endif  // PYX_DEVHOST_HISTORY_H_

@@ -4,8 +4,8 @@
 // one at a time: posted tasks in the order they were posted, delayed tasks once their real
 // delay has passed, in order of due time (then of posting). A delayed task that is due runs
 // before the next posted one, so a stream of posted work cannot hold timers back.
-#ifndef VANE_DEVHOST_HOST_LOOP_H_
-#define VANE_DEVHOST_HOST_LOOP_H_
+#ifndef PYX_DEVHOST_HOST_LOOP_H_
+#define PYX_DEVHOST_HOST_LOOP_H_
 
 #include <chrono>
 #include <condition_variable>
@@ -116,4 +116,4 @@ auto HostLoop::Call(F&& f) -> std::optional<
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_HOST_LOOP_H_
+#endif  // PYX_DEVHOST_HOST_LOOP_H_

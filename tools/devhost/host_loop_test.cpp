@@ -1,4 +1,4 @@
-#include "host_loop.h"
+#include "devhost/host_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "host_operations.h"
+#include "devhost/host_operations.h"
 
 #include <cstdio>
 #include <exception>

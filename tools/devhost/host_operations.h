@@ -1,6 +1,6 @@
 // The ten host operations as the C table the plugin receives.
-#ifndef VANE_DEVHOST_HOST_OPERATIONS_H_
-#define VANE_DEVHOST_HOST_OPERATIONS_H_
+#ifndef PYX_DEVHOST_HOST_OPERATIONS_H_
+#define PYX_DEVHOST_HOST_OPERATIONS_H_
 
 #include <cstdint>
 
@@ -62,4 +62,4 @@ class HostCoreTable {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_HOST_OPERATIONS_H_
+#endif  // PYX_DEVHOST_HOST_OPERATIONS_H_

@@ -1,31 +1,43 @@
-#include "http_server.h"
+#include "devhost/http_server.h"
 
 #include <httplib.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <optional>
 #include <string>
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "dev_host.h"
-#include "endpoints.h"
-#include "gameflow_phase.h"
-#include "value_access.h"
+#include "devhost/dev_host.h"
+#include "devhost/endpoints.h"
+#include "devhost/gameflow_phase.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {
 
-void SendJson(httplib::Response& res, int status, const BindingProperty& value) {
+// What the handlers work on.
+struct Served {
+    DevHost& host;
+    World& world;
+    std::atomic<uint32_t> callerTokens{0};
+};
+
+using Request = const httplib::Request&;
+using Response = httplib::Response&;
+using Handler = void (*)(Served&, Request, Response);
+
+void SendJson(Response res, int status, const BindingProperty& value) {
     res.status = status;
     std::string text = value.IsEmpty() ? "null" : WriteJson(value, nullptr, "\n");
     text += '\n';
     res.set_content(text, "application/json");
 }
 
-void SendError(httplib::Response& res, int status, const std::string& message) {
+void SendError(Response res, int status, const std::string& message) {
     BindingProperty body;
     body.MakeStructure();
     SetMemberString(body, "error", message);
@@ -34,7 +46,7 @@ void SendError(httplib::Response& res, int status, const std::string& message) {
 
 // The body as JSON; an empty body reads as the empty value. On a syntax error answers 400 and
 // returns nothing.
-std::optional<BindingProperty> JsonBody(const httplib::Request& req, httplib::Response& res) {
+std::optional<BindingProperty> JsonBody(Request req, Response res) {
     ConversionStatus status = ParseJson(req.body);
     if (!status.Ok()) {
         SendError(res, 400, "The body is not JSON: " + std::string(status.Error()));
@@ -44,7 +56,7 @@ std::optional<BindingProperty> JsonBody(const httplib::Request& req, httplib::Re
 }
 
 // The query parameter "since" (default 1); answers 400 and returns nothing when malformed.
-std::optional<uint64_t> Since(const httplib::Request& req, httplib::Response& res) {
+std::optional<uint64_t> Since(Request req, Response res) {
     if (!req.has_param("since")) return 1;
     const std::string text = req.get_param_value("since");
     char* end = nullptr;
@@ -57,40 +69,20 @@ std::optional<uint64_t> Since(const httplib::Request& req, httplib::Response& re
     return value;
 }
 
-void SendHistory(const History& history, const httplib::Request& req, httplib::Response& res) {
+void SendHistory(const History& history, Request req, Response res) {
     if (std::optional<uint64_t> since = Since(req, res)) {
         SendJson(res, 200, history.Since(*since));
     }
 }
 
-BindingProperty EndpointIndex() {
-    BindingProperty list;
-    list.MakeCollection();
-    for (const EndpointDescription& endpoint : Endpoints()) {
-        BindingProperty* item = list.AppendElement();
-        if (item == nullptr) break;
-        SetMemberString(*item, "method", endpoint.method);
-        SetMemberString(*item, "path", endpoint.path);
-        SetMemberString(*item, "description", endpoint.description);
-    }
-    return list;
+// Paths under /devhost/ belong to the control endpoints, so one that none of them matched is a
+// mistake to point out rather than a plugin route. OPTIONS stays the plugin's whatever the path:
+// no control endpoint answers it.
+bool IsUnknownControl(Request req) {
+    return req.path.rfind("/devhost/", 0) == 0 && req.method != "OPTIONS";
 }
 
-}  // namespace
-
-struct HttpServer::State {
-    DevHost& host;
-    httplib::Server server;
-    std::atomic<uint32_t> callerTokens{0};
-
-    explicit State(DevHost& owner) : host(owner) {}
-
-    void PluginRoute(const httplib::Request& req, httplib::Response& res);
-    void EventStream(httplib::Response& res);
-    void Routes();
-};
-
-void HttpServer::State::PluginRoute(const httplib::Request& req, httplib::Response& res) {
+HttpRequestData PluginRequest(Request req, uint32_t callerToken) {
     HttpRequestData request;
     request.method = req.method;
     request.target = req.target.empty() ? req.path : req.target;
@@ -103,8 +95,17 @@ void HttpServer::State::PluginRoute(const httplib::Request& req, httplib::Respon
         request.headers.emplace_back(name, value);
     }
     request.body = req.body;
-    request.callerToken = ++callerTokens;
-    HttpReply reply = host.ServeRoute(request);
+    request.callerToken = callerToken;
+    return request;
+}
+
+void PluginRoutes(Served& served, Request req, Response res) {
+    if (IsUnknownControl(req)) {
+        return SendError(
+            res, 404,
+            "No control endpoint " + req.method + " " + req.path + "; GET /devhost lists them");
+    }
+    HttpReply reply = served.host.ServeRoute(PluginRequest(req, ++served.callerTokens));
     res.status = reply.status;
     if (!reply.reason.empty()) res.reason = reply.reason;
     for (const auto& [name, value] : reply.headers) res.set_header(name.c_str(), value);
@@ -114,12 +115,12 @@ void HttpServer::State::PluginRoute(const httplib::Request& req, httplib::Respon
     }
 }
 
-void HttpServer::State::EventStream(httplib::Response& res) {
-    std::shared_ptr<SseHub::Client> client = host.EventStream().Connect();
+void EventStream(Served& served, Request, Response res) {
+    SseHub& hub = served.host.EventStream();
+    std::shared_ptr<SseHub::Client> client = hub.Connect();
     if (client == nullptr) return SendError(res, 503, "The development host is stopping");
     res.set_header("Cache-Control", "no-cache");
     auto first = std::make_shared<bool>(true);
-    SseHub& hub = host.EventStream();
     res.set_chunked_content_provider(
         "text/event-stream",
         [&hub, client, first](size_t, httplib::DataSink& sink) {
@@ -140,176 +141,298 @@ void HttpServer::State::EventStream(httplib::Response& res) {
         [&hub, client](bool) { hub.Disconnect(client); });
 }
 
-void HttpServer::State::Routes() {
-    using Request = const httplib::Request&;
-    using Response = httplib::Response&;
-    World& world = host.GetWorld();
+void Index(Served&, Request, Response res) {
+    BindingProperty list;
+    list.MakeCollection();
+    for (const EndpointDescription& endpoint : Endpoints()) {
+        BindingProperty* item = list.AppendElement();
+        if (item == nullptr) break;
+        SetMemberString(*item, "method", HttpMethodName(endpoint.method));
+        SetMemberString(*item, "path", endpoint.path);
+        SetMemberString(*item, "description", endpoint.description);
+    }
+    SendJson(res, 200, list);
+}
 
-    server.Get("/events", [this](Request, Response res) { EventStream(res); });
-    server.Get("/devhost", [](Request, Response res) { SendJson(res, 200, EndpointIndex()); });
-    server.Get("/devhost/status",
-               [this](Request, Response res) { SendJson(res, 200, host.Status()); });
-    server.Get("/devhost/routes",
-               [this](Request, Response res) { SendJson(res, 200, host.Routes()); });
-    server.Get("/devhost/subscriptions",
-               [this](Request, Response res) { SendJson(res, 200, host.Subscriptions()); });
+void Status(Served& served, Request, Response res) {
+    SendJson(res, 200, served.host.Status());
+}
 
-    server.Get("/devhost/resources", [&world](Request, Response res) {
-        BindingProperty list;
-        list.MakeCollection();
-        for (const std::string& path : world.Resources().Paths()) {
-            BindingProperty* item = list.AppendElement();
-            if (item != nullptr) item->SetString(path);
+void Routes(Served& served, Request, Response res) {
+    SendJson(res, 200, served.host.Routes());
+}
+
+void Subscriptions(Served& served, Request, Response res) {
+    SendJson(res, 200, served.host.Subscriptions());
+}
+
+void Resources(Served& served, Request, Response res) {
+    BindingProperty list;
+    list.MakeCollection();
+    for (const std::string& path : served.world.Resources().Paths()) {
+        BindingProperty* item = list.AppendElement();
+        if (item != nullptr) item->SetString(path);
+    }
+    SendJson(res, 200, list);
+}
+
+void ResourceGet(Served& served, Request req, Response res) {
+    const std::string path = req.matches[1];
+    std::optional<BindingProperty> value = served.world.Resources().Get(path);
+    if (!value) return SendError(res, 404, "No resource at " + path);
+    SendJson(res, 200, *value);
+}
+
+void ResourceSet(Served& served, Request req, Response res) {
+    const std::string path = req.matches[1];
+    std::optional<BindingProperty> body = JsonBody(req, res);
+    if (!body) return;
+    if (body->IsEmpty()) return SendError(res, 400, "A JSON value is required as the body");
+    BindingProperty answer;
+    answer.MakeStructure();
+    SetMemberString(answer, "path", path);
+    SetMemberString(answer, "eventType",
+                    ResourceEventTypeName(served.world.Resources().Set(path, *body)));
+    SendJson(res, 200, answer);
+}
+
+void ResourceDelete(Served& served, Request req, Response res) {
+    const std::string path = req.matches[1];
+    if (!served.world.Resources().Delete(path)) {
+        return SendError(res, 404, "No resource at " + path);
+    }
+    res.status = 204;
+}
+
+void PlayerUpdate(Served& served, Request req, Response res) {
+    std::optional<BindingProperty> body = JsonBody(req, res);
+    if (!body) return;
+    BindingProperty answer;
+    answer.MakeStructure();
+    SetMemberString(answer, "eventType",
+                    ResourceEventTypeName(served.world.PushPlayerUpdate(*body)));
+    SendJson(res, 200, answer);
+}
+
+// The login `body` asks for; nothing, with `error` set, when a member is of the wrong kind.
+std::optional<LoginRequest> ReadLogin(const BindingProperty& body, std::string& error) {
+    LoginRequest login;
+    const std::pair<const char*, std::optional<uint64_t>*> numbers[] = {
+        {"accountId", &login.accountId}, {"summonerId", &login.summonerId}};
+    for (const auto& [key, target] : numbers) {
+        const BindingProperty& value = body.Member(key);
+        if (value.IsEmpty()) continue;
+        *target = ReadUint64(value);
+        if (!*target) {
+            error = std::string(key) + " must be a whole number of 0 or more";
+            return std::nullopt;
         }
-        SendJson(res, 200, list);
-    });
-    server.Get(R"(/devhost/resources(/.+))", [&world](Request req, Response res) {
-        const std::string path = req.matches[1];
-        std::optional<BindingProperty> value = world.Resources().Get(path);
-        if (!value) return SendError(res, 404, "No resource at " + path);
-        SendJson(res, 200, *value);
-    });
-    const auto setResource = [&world](Request req, Response res) {
-        const std::string path = req.matches[1];
-        std::optional<BindingProperty> body = JsonBody(req, res);
-        if (!body) return;
-        if (body->IsEmpty()) return SendError(res, 400, "A JSON value is required as the body");
-        BindingProperty answer;
-        answer.MakeStructure();
-        SetMemberString(answer, "path", path);
-        SetMemberString(answer, "eventType",
-                        ResourceEventTypeName(world.Resources().Set(path, *body)));
-        SendJson(res, 200, answer);
-    };
-    server.Put(R"(/devhost/resources(/.+))", setResource);
-    server.Post(R"(/devhost/resources(/.+))", setResource);
-    server.Delete(R"(/devhost/resources(/.+))", [&world](Request req, Response res) {
-        const std::string path = req.matches[1];
-        if (!world.Resources().Delete(path)) return SendError(res, 404, "No resource at " + path);
-        res.status = 204;
-    });
-
-    server.Post("/devhost/player-update", [&world](Request req, Response res) {
-        std::optional<BindingProperty> body = JsonBody(req, res);
-        if (!body) return;
-        BindingProperty answer;
-        answer.MakeStructure();
-        SetMemberString(answer, "eventType", ResourceEventTypeName(world.PushPlayerUpdate(*body)));
-        SendJson(res, 200, answer);
-    });
-    server.Post("/devhost/login", [&world](Request req, Response res) {
-        std::optional<BindingProperty> body = JsonBody(req, res);
-        if (!body) return;
-        if (!body->IsEmpty() && body->Kind() != PropertyKind::kStructure) {
-            return SendError(res, 400, "The body is an object or nothing");
+    }
+    const BindingProperty& platform = body.Member("platformId");
+    if (!platform.IsEmpty()) {
+        login.platformId = ReadString(platform);
+        if (!login.platformId) {
+            error = "platformId must be a string";
+            return std::nullopt;
         }
-        LoginRequest login;
-        const std::pair<const char*, std::optional<uint64_t>*> numbers[] = {
-            {"accountId", &login.accountId}, {"summonerId", &login.summonerId}};
-        for (const auto& [key, target] : numbers) {
-            const BindingProperty& value = body->Member(key);
-            if (value.IsEmpty()) continue;
-            *target = ReadUint64(value);
-            if (!*target) {
-                return SendError(res, 400,
-                                 std::string(key) + " must be a whole number of 0 or more");
+    }
+    return login;
+}
+
+void Login(Served& served, Request req, Response res) {
+    std::optional<BindingProperty> body = JsonBody(req, res);
+    if (!body) return;
+    if (!body->IsEmpty() && body->Kind() != PropertyKind::kStructure) {
+        return SendError(res, 400, "The body is an object or nothing");
+    }
+    std::string error;
+    std::optional<LoginRequest> login = ReadLogin(*body, error);
+    if (!login) return SendError(res, 400, error);
+    SendJson(res, 200, served.world.Login(*login));
+}
+
+void Logout(Served& served, Request, Response res) {
+    if (!served.world.Logout()) return SendError(res, 409, "Nobody is logged in");
+    res.status = 204;
+}
+
+void Gameflow(Served& served, Request req, Response res) {
+    std::optional<BindingProperty> body = JsonBody(req, res);
+    if (!body) return;
+    std::optional<std::string> phase = body->Kind() == PropertyKind::kStructure
+                                           ? ReadString(body->Member("phase"))
+                                           : ReadString(*body);
+    if (!phase || !served.world.SetGameflowPhase(*phase)) {
+        return SendError(res, 400,
+                         "Expected {\"phase\": name} with one of: " + GameflowPhaseList());
+    }
+    res.status = 204;
+}
+
+void Remote(Served& served, Request, Response res) {
+    SendJson(res, 200, served.world.Remote().Snapshot());
+}
+
+// Replaces the remote missions, or else the series, with the body's list.
+void ReplaceRemoteList(Served& served, Request req, Response res, bool missions) {
+    std::optional<BindingProperty> body = JsonBody(req, res);
+    if (!body) return;
+    const std::string player = req.get_param_value("player");
+    RemoteMissionsService& remote = served.world.Remote();
+    std::string error;
+    const bool ok = missions ? remote.SetMissions(*body, player, error)
+                             : remote.SetSeries(*body, player, error);
+    if (!ok) return SendError(res, 400, error);
+    res.status = 204;
+}
+
+void RemoteMissions(Served& served, Request req, Response res) {
+    ReplaceRemoteList(served, req, res, true);
+}
+
+void RemoteSeries(Served& served, Request req, Response res) {
+    ReplaceRemoteList(served, req, res, false);
+}
+
+void MissionComplete(Served& served, Request req, Response res) {
+    const std::string id = req.matches[1];
+    const size_t changed = served.world.Remote().CompleteMission(id, req.get_param_value("player"));
+    if (changed == 0) return SendError(res, 404, "No mission '" + id + "'");
+    BindingProperty answer;
+    answer.MakeStructure();
+    SetMemberUnsigned(answer, "completed", changed);
+    SendJson(res, 200, answer);
+}
+
+void RemoteLatency(Served& served, Request req, Response res) {
+    std::optional<BindingProperty> body = JsonBody(req, res);
+    if (!body) return;
+    std::optional<double> ms =
+        ReadNumber(body->Kind() == PropertyKind::kStructure ? body->Member("ms") : *body);
+    if (!ms || !(*ms >= 0) || *ms > 3600000) {
+        return SendError(res, 400, "Expected {\"ms\": milliseconds from 0 to 3600000}");
+    }
+    served.world.Remote().SetLatencySeconds(*ms / 1000.0);
+    res.status = 204;
+}
+
+void RemoteCalls(Served& served, Request req, Response res) {
+    SendHistory(served.world.Remote().Calls(), req, res);
+}
+
+void Requests(Served& served, Request req, Response res) {
+    SendHistory(served.host.Requests(), req, res);
+}
+
+void Log(Served& served, Request req, Response res) {
+    SendHistory(served.host.LogLines(), req, res);
+}
+
+void Events(Served& served, Request req, Response res) {
+    SendHistory(served.host.FiredEvents(), req, res);
+}
+
+void Registrations(Served& served, Request, Response res) {
+    SendJson(res, 200, served.world.Registrations());
+}
+
+void Telemetry(Served& served, Request req, Response res) {
+    SendHistory(served.world.Telemetry(), req, res);
+}
+
+struct HandlerBinding {
+    EndpointId id;
+    Handler handler;
+};
+
+using enum EndpointId;
+
+constexpr HandlerBinding kHandlers[] = {
+    {kPluginRoutes, PluginRoutes},
+    {kEventStream, EventStream},
+    {kIndex, Index},
+    {kStatus, Status},
+    {kRoutes, Routes},
+    {kSubscriptions, Subscriptions},
+    {kResources, Resources},
+    {kResourceGet, ResourceGet},
+    {kResourceSet, ResourceSet},
+    {kResourceDelete, ResourceDelete},
+    {kPlayerUpdate, PlayerUpdate},
+    {kLogin, Login},
+    {kLogout, Logout},
+    {kGameflow, Gameflow},
+    {kRemote, Remote},
+    {kRemoteMissions, RemoteMissions},
+    {kRemoteSeries, RemoteSeries},
+    {kMissionComplete, MissionComplete},
+    {kRemoteLatency, RemoteLatency},
+    {kRemoteCalls, RemoteCalls},
+    {kRequests, Requests},
+    {kLog, Log},
+    {kEvents, Events},
+    {kRegistrations, Registrations},
+    {kTelemetry, Telemetry},
+};
+
+constexpr bool OneHandlerPerIdInIdOrder() {
+    if (std::size(kHandlers) != kEndpointCount) return false;
+    for (size_t i = 0; i < kEndpointCount; ++i) {
+        if (kHandlers[i].id != static_cast<EndpointId>(i) || kHandlers[i].handler == nullptr) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(OneHandlerPerIdInIdOrder(), "every EndpointId has one handler, in its own place");
+
+void Register(httplib::Server& server, HttpMethod method, const std::string& pattern,
+              httplib::Server::Handler handler) {
+    switch (method) {
+        case HttpMethod::kGet:
+            server.Get(pattern, std::move(handler));
+            break;
+        case HttpMethod::kPost:
+            server.Post(pattern, std::move(handler));
+            break;
+        case HttpMethod::kPut:
+            server.Put(pattern, std::move(handler));
+            break;
+        case HttpMethod::kPatch:
+            server.Patch(pattern, std::move(handler));
+            break;
+        case HttpMethod::kDelete:
+            server.Delete(pattern, std::move(handler));
+            break;
+        case HttpMethod::kOptions:
+            server.Options(pattern, std::move(handler));
+            break;
+        // ServedMethods names single methods only.
+        case HttpMethod::kNone:
+        case HttpMethod::kAny:
+            break;
+    }
+}
+
+}  // namespace
+
+struct HttpServer::State {
+    Served served;
+    httplib::Server server;
+
+    explicit State(DevHost& host) : served{host, host.GetWorld()} {}
+
+    void RegisterEndpoints() {
+        // httplib tries the patterns of a method in the order they were registered.
+        for (const EndpointDescription* endpoint : EndpointsInMatchingOrder()) {
+            const Handler handler = kHandlers[static_cast<size_t>(endpoint->id)].handler;
+            for (HttpMethod method : ServedMethods(*endpoint)) {
+                Register(server, method, std::string(endpoint->pattern),
+                         [this, handler](Request req, Response res) { handler(served, req, res); });
             }
         }
-        const BindingProperty& platform = body->Member("platformId");
-        if (!platform.IsEmpty()) {
-            login.platformId = ReadString(platform);
-            if (!login.platformId) return SendError(res, 400, "platformId must be a string");
-        }
-        SendJson(res, 200, world.Login(login));
-    });
-    server.Post("/devhost/logout", [&world](Request, Response res) {
-        if (!world.Logout()) return SendError(res, 409, "Nobody is logged in");
-        res.status = 204;
-    });
-    const auto gameflow = [&world](Request req, Response res) {
-        std::optional<BindingProperty> body = JsonBody(req, res);
-        if (!body) return;
-        std::optional<std::string> phase = body->Kind() == PropertyKind::kStructure
-                                               ? ReadString(body->Member("phase"))
-                                               : ReadString(*body);
-        if (!phase || !world.SetGameflowPhase(*phase)) {
-            return SendError(res, 400,
-                             "Expected {\"phase\": name} with one of: " + GameflowPhaseList());
-        }
-        res.status = 204;
-    };
-    server.Put("/devhost/gameflow", gameflow);
-    server.Post("/devhost/gameflow", gameflow);
-
-    server.Get("/devhost/remote",
-               [&world](Request, Response res) { SendJson(res, 200, world.Remote().Snapshot()); });
-    const auto replaceList = [&world](bool missions) {
-        return [&world, missions](Request req, Response res) {
-            std::optional<BindingProperty> body = JsonBody(req, res);
-            if (!body) return;
-            const std::string player = req.get_param_value("player");
-            std::string error;
-            const bool ok = missions ? world.Remote().SetMissions(*body, player, error)
-                                     : world.Remote().SetSeries(*body, player, error);
-            if (!ok) return SendError(res, 400, error);
-            res.status = 204;
-        };
-    };
-    server.Put("/devhost/remote/missions", replaceList(true));
-    server.Put("/devhost/remote/series", replaceList(false));
-    server.Post(R"(/devhost/remote/missions/([^/]+)/complete)", [&world](Request req,
-                                                                         Response res) {
-        const std::string id = req.matches[1];
-        const size_t changed = world.Remote().CompleteMission(id, req.get_param_value("player"));
-        if (changed == 0) return SendError(res, 404, "No mission '" + id + "'");
-        BindingProperty answer;
-        answer.MakeStructure();
-        SetMemberUnsigned(answer, "completed", changed);
-        SendJson(res, 200, answer);
-    });
-    server.Put("/devhost/remote/latency", [&world](Request req, Response res) {
-        std::optional<BindingProperty> body = JsonBody(req, res);
-        if (!body) return;
-        std::optional<double> ms =
-            ReadNumber(body->Kind() == PropertyKind::kStructure ? body->Member("ms") : *body);
-        if (!ms || !(*ms >= 0) || *ms > 3600000) {
-            return SendError(res, 400, "Expected {\"ms\": milliseconds from 0 to 3600000}");
-        }
-        world.Remote().SetLatencySeconds(*ms / 1000.0);
-        res.status = 204;
-    });
-    server.Get("/devhost/remote/calls", [&world](Request req, Response res) {
-        SendHistory(world.Remote().Calls(), req, res);
-    });
-    server.Get("/devhost/requests",
-               [this](Request req, Response res) { SendHistory(host.Requests(), req, res); });
-    server.Get("/devhost/log",
-               [this](Request req, Response res) { SendHistory(host.LogLines(), req, res); });
-    server.Get("/devhost/events",
-               [this](Request req, Response res) { SendHistory(host.FiredEvents(), req, res); });
-    server.Get("/devhost/telemetry",
-               [&world](Request req, Response res) { SendHistory(world.Telemetry(), req, res); });
-    server.Get("/devhost/registrations",
-               [&world](Request, Response res) { SendJson(res, 200, world.Registrations()); });
-
-    const auto unknownControl = [](Request req, Response res) {
-        SendError(
-            res, 404,
-            "No control endpoint " + req.method + " " + req.path + "; GET /devhost lists them");
-    };
-    const auto plugin = [this](Request req, Response res) { PluginRoute(req, res); };
-    server.Get("/devhost/.*", unknownControl);
-    server.Post("/devhost/.*", unknownControl);
-    server.Put("/devhost/.*", unknownControl);
-    server.Patch("/devhost/.*", unknownControl);
-    server.Delete("/devhost/.*", unknownControl);
-    server.Get(".*", plugin);
-    server.Post(".*", plugin);
-    server.Put(".*", plugin);
-    server.Patch(".*", plugin);
-    server.Delete(".*", plugin);
-    server.Options(".*", plugin);
-}
+    }
+};
 
 HttpServer::HttpServer(DevHost& host, int threads) : state_(std::make_unique<State>(host)) {
     const size_t workers = threads < 1 ? 1 : static_cast<size_t>(threads);
@@ -318,7 +441,7 @@ HttpServer::HttpServer(DevHost& host, int threads) : state_(std::make_unique<Sta
     // client's delayed acknowledgement and every answer waits about 40 ms.
     state_->server.set_tcp_nodelay(true);
     state_->server.set_keep_alive_max_count(1000);
-    state_->Routes();
+    state_->RegisterEndpoints();
 }
 
 HttpServer::~HttpServer() {
@@ -335,7 +458,7 @@ bool HttpServer::Serve() {
 }
 
 void HttpServer::Stop() {
-    state_->host.EventStream().Close();
+    state_->served.host.EventStream().Close();
     state_->server.stop();
 }
 

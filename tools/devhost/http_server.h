@@ -1,7 +1,7 @@
 // The HTTP face of the development host, on 127.0.0.1: the plugin's routes, the event stream
 // and the control endpoints (see endpoints.h).
-#ifndef VANE_DEVHOST_HTTP_SERVER_H_
-#define VANE_DEVHOST_HTTP_SERVER_H_
+#ifndef PYX_DEVHOST_HTTP_SERVER_H_
+#define PYX_DEVHOST_HTTP_SERVER_H_
 
 #include <memory>
 
@@ -32,4 +32,4 @@ class HttpServer {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_HTTP_SERVER_H_
+#endif  // PYX_DEVHOST_HTTP_SERVER_H_

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "codec/json_writer.h"
-#include "command_line.h"
-#include "dev_host.h"
-#include "http_server.h"
-#include "scenario.h"
-#include "stop_request.h"
+#include "devhost/command_line.h"
+#include "devhost/dev_host.h"
+#include "devhost/http_server.h"
+#include "devhost/scenario.h"
+#include "devhost/stop_request.h"
 
 namespace {
 

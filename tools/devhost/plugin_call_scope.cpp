@@ -1,4 +1,4 @@
-#include "plugin_call_scope.h"
+#include "devhost/plugin_call_scope.h"
 
 #include "host/host_value.h"
 

@@ -4,15 +4,15 @@
 // valid until the call into the plugin during which they were handed over returns. The host
 // opens a PluginCallScope around every call into the plugin; whatever it builds for the plugin
 // meanwhile goes into the scope's arena and is released when the scope ends.
-#ifndef VANE_DEVHOST_PLUGIN_CALL_SCOPE_H_
-#define VANE_DEVHOST_PLUGIN_CALL_SCOPE_H_
+#ifndef PYX_DEVHOST_PLUGIN_CALL_SCOPE_H_
+#define PYX_DEVHOST_PLUGIN_CALL_SCOPE_H_
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "value/binding_property.h"
 #include "pyx/host_abi.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 
@@ -57,4 +57,4 @@ class PluginCallScope {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_PLUGIN_CALL_SCOPE_H_
+#endif  // PYX_DEVHOST_PLUGIN_CALL_SCOPE_H_

@@ -1,4 +1,4 @@
-#include "plugin_loader.h"
+#include "devhost/plugin_loader.h"
 
 #include <cstring>
 #include <limits>

@@ -1,6 +1,6 @@
 // Loading the plugin library and the handshake through its one export.
-#ifndef VANE_DEVHOST_PLUGIN_LOADER_H_
-#define VANE_DEVHOST_PLUGIN_LOADER_H_
+#ifndef PYX_DEVHOST_PLUGIN_LOADER_H_
+#define PYX_DEVHOST_PLUGIN_LOADER_H_
 
 #include <array>
 #include <cstdint>
@@ -83,4 +83,4 @@ class LoadedPlugin {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_PLUGIN_LOADER_H_
+#endif  // PYX_DEVHOST_PLUGIN_LOADER_H_

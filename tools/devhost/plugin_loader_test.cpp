@@ -1,6 +1,6 @@
 // Loading a plugin library that is missing or is no plugin: errors as values that say which
 // file and why.
-#include "plugin_loader.h"
+#include "devhost/plugin_loader.h"
 
 #include <gtest/gtest.h>
 

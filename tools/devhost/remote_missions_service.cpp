@@ -1,4 +1,4 @@
-#include "remote_missions_service.h"
+#include "devhost/remote_missions_service.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "codec/json_reader.h"
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -16,8 +16,8 @@
 // Missions and series are answered in the remote key names, every field present: fields the
 // scenario left out get the defaults of the data model (texts empty, lists empty, flags false,
 // times 0, "completedDate" and "cooldownTimeMillis" -1).
-#ifndef VANE_DEVHOST_REMOTE_MISSIONS_SERVICE_H_
-#define VANE_DEVHOST_REMOTE_MISSIONS_SERVICE_H_
+#ifndef PYX_DEVHOST_REMOTE_MISSIONS_SERVICE_H_
+#define PYX_DEVHOST_REMOTE_MISSIONS_SERVICE_H_
 
 #include <cstdint>
 #include <functional>
@@ -27,8 +27,8 @@
 #include <string>
 #include <string_view>
 
+#include "devhost/history.h"
 #include "value/binding_property.h"
-#include "history.h"
 
 namespace Vane::DevHost {
 
@@ -114,4 +114,4 @@ BindingProperty NormaliseSeries(const BindingProperty& series);
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_REMOTE_MISSIONS_SERVICE_H_
+#endif  // PYX_DEVHOST_REMOTE_MISSIONS_SERVICE_H_

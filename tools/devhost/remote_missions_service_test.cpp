@@ -1,11 +1,11 @@
-#include "remote_missions_service.h"
+#include "devhost/remote_missions_service.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "codec/json_reader.h"
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "codec/json_reader.h"
-#include "event_fan_out.h"
-#include "resource_store.h"
-#include "subscriptions.h"
-#include "value_access.h"
+#include "devhost/event_fan_out.h"
+#include "devhost/resource_store.h"
+#include "devhost/subscriptions.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -1,4 +1,4 @@
-#include "resource_store.h"
+#include "devhost/resource_store.h"
 
 namespace Vane::DevHost {
 

@@ -1,6 +1,6 @@
 // The resources of the simulated world, by path, with every change reported in order.
-#ifndef VANE_DEVHOST_RESOURCE_STORE_H_
-#define VANE_DEVHOST_RESOURCE_STORE_H_
+#ifndef PYX_DEVHOST_RESOURCE_STORE_H_
+#define PYX_DEVHOST_RESOURCE_STORE_H_
 
 #include <functional>
 #include <map>
@@ -64,4 +64,4 @@ class ResourceStore {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_RESOURCE_STORE_H_
+#endif  // PYX_DEVHOST_RESOURCE_STORE_H_

@@ -1,12 +1,12 @@
-#include "route_calls.h"
+#include "devhost/route_calls.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include "host/host_value.h"
 #include "codec/json_writer.h"
-#include "value_access.h"
+#include "devhost/value_access.h"
+#include "host/host_value.h"
 
 namespace Vane::DevHost {
 namespace {

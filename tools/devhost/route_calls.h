@@ -1,7 +1,7 @@
 // Serving the plugin's own routes: finding the route record for an HTTP request, calling its
 // request callback and turning the response into an HTTP answer.
-#ifndef VANE_DEVHOST_ROUTE_CALLS_H_
-#define VANE_DEVHOST_ROUTE_CALLS_H_
+#ifndef PYX_DEVHOST_ROUTE_CALLS_H_
+#define PYX_DEVHOST_ROUTE_CALLS_H_
 
 #include <cstdint>
 #include <string>
@@ -73,4 +73,4 @@ HttpReply CallRoute(const HostRouteRecord& route, const HttpRequestData& request
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_ROUTE_CALLS_H_
+#endif  // PYX_DEVHOST_ROUTE_CALLS_H_

@@ -1,4 +1,4 @@
-#include "route_calls.h"
+#include "devhost/route_calls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "scenario.h"
+#include "devhost/scenario.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -9,9 +9,9 @@
 
 #include "codec/json_reader.h"
 #include "codec/yaml_reader.h"
-#include "default_scenario.h"
-#include "gameflow_phase.h"
-#include "value_access.h"
+#include "devhost/default_scenario.h"
+#include "devhost/gameflow_phase.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

@@ -19,8 +19,8 @@
 //
 // Unknown keys are errors, so typos don't pass silently. Syntax errors name the line and
 // column; errors of content name the key path ("player.accountId").
-#ifndef VANE_DEVHOST_SCENARIO_H_
-#define VANE_DEVHOST_SCENARIO_H_
+#ifndef PYX_DEVHOST_SCENARIO_H_
+#define PYX_DEVHOST_SCENARIO_H_
 
 #include <cstdint>
 #include <map>
@@ -28,8 +28,8 @@
 #include <string_view>
 #include <vector>
 
-#include "value/binding_property.h"
 #include "util/maybe.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 
@@ -92,4 +92,4 @@ MaybeType<ScenarioError, Scenario> LoadScenario(const std::string* fileText,
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_SCENARIO_H_
+#endif  // PYX_DEVHOST_SCENARIO_H_

@@ -1,10 +1,10 @@
-#include "scenario.h"
+#include "devhost/scenario.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

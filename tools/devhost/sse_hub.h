@@ -1,6 +1,6 @@
 // Server-Sent Events: every event the plugin fires, handed to every connected client.
-#ifndef VANE_DEVHOST_SSE_HUB_H_
-#define VANE_DEVHOST_SSE_HUB_H_
+#ifndef PYX_DEVHOST_SSE_HUB_H_
+#define PYX_DEVHOST_SSE_HUB_H_
 
 #include <chrono>
 #include <condition_variable>
@@ -61,4 +61,4 @@ class SseHub::Client {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_SSE_HUB_H_
+#endif  // PYX_DEVHOST_SSE_HUB_H_

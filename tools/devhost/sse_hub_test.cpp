@@ -1,4 +1,4 @@
-#include "sse_hub.h"
+#include "devhost/sse_hub.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "stop_request.h"
+#include "devhost/stop_request.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN

@@ -1,7 +1,7 @@
 // How the devhost program learns that it should stop: SIGINT or SIGTERM on Linux; Ctrl-C,
 // Ctrl-Break or the console closing (log-off and shut-down too) on Windows. Process-wide.
-#ifndef VANE_DEVHOST_STOP_REQUEST_H_
-#define VANE_DEVHOST_STOP_REQUEST_H_
+#ifndef PYX_DEVHOST_STOP_REQUEST_H_
+#define PYX_DEVHOST_STOP_REQUEST_H_
 
 #include <string>
 
@@ -22,4 +22,4 @@ void RequestStop();
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_STOP_REQUEST_H_
+#endif  // PYX_DEVHOST_STOP_REQUEST_H_

@@ -1,6 +1,6 @@
 // Stop requests reach WaitForStop with their names: the system's, delivered the way the system
 // delivers them (a signal on Linux, a console control event on Windows), and the program's own.
-#include "stop_request.h"
+#include "devhost/stop_request.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 
 #ifdef _WIN32
-#include "console_control_test_support.h"
+#include "devhost/console_control_test_support.h"
 #else
 #include <signal.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "subscriptions.h"
+#include "devhost/subscriptions.h"
 
 namespace Vane::DevHost {
 

@@ -1,6 +1,6 @@
 // The host's table of event subscriptions made by plugins.
-#ifndef VANE_DEVHOST_SUBSCRIPTIONS_H_
-#define VANE_DEVHOST_SUBSCRIPTIONS_H_
+#ifndef PYX_DEVHOST_SUBSCRIPTIONS_H_
+#define PYX_DEVHOST_SUBSCRIPTIONS_H_
 
 #include <cstdint>
 #include <map>
@@ -48,4 +48,4 @@ class SubscriptionTable {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_SUBSCRIPTIONS_H_
+#endif  // PYX_DEVHOST_SUBSCRIPTIONS_H_

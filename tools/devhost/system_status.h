@@ -1,9 +1,9 @@
 // The machine's and the host process's figures as the status endpoint shows them.
-#ifndef VANE_DEVHOST_SYSTEM_STATUS_H_
-#define VANE_DEVHOST_SYSTEM_STATUS_H_
+#ifndef PYX_DEVHOST_SYSTEM_STATUS_H_
+#define PYX_DEVHOST_SYSTEM_STATUS_H_
 
-#include "value/binding_property.h"
 #include "util/system_info.h"
+#include "value/binding_property.h"
 
 namespace Vane::DevHost {
 
@@ -16,4 +16,4 @@ BindingProperty SystemFiguresValue(const SystemFigures& figures);
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_SYSTEM_STATUS_H_
+#endif  // PYX_DEVHOST_SYSTEM_STATUS_H_

@@ -1,8 +1,8 @@
-#include "system_status.h"
+#include "devhost/system_status.h"
 
 #include <gtest/gtest.h>
 
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

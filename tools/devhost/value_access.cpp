@@ -1,4 +1,4 @@
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 #include <cmath>
 #include <limits>

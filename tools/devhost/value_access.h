@@ -1,6 +1,6 @@
 // Small readers and builders over BindingProperty shared by the simulated world.
-#ifndef VANE_DEVHOST_VALUE_ACCESS_H_
-#define VANE_DEVHOST_VALUE_ACCESS_H_
+#ifndef PYX_DEVHOST_VALUE_ACCESS_H_
+#define PYX_DEVHOST_VALUE_ACCESS_H_
 
 #include <cstdint>
 #include <optional>
@@ -49,4 +49,4 @@ const char* KindWord(const BindingProperty& value);
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_VALUE_ACCESS_H_
+#endif  // PYX_DEVHOST_VALUE_ACCESS_H_

@@ -1,12 +1,12 @@
-#include "world.h"
+#include "devhost/world.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "gameflow_phase.h"
-#include "value_access.h"
+#include "devhost/gameflow_phase.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

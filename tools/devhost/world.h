@@ -14,8 +14,8 @@
 //        payload): no body; the answer follows as "OnServiceProxyMethodEvent"
 // Anything else answers 404 with an error text. The player notifications list is itself the
 // resource "/player-notifications/v1/notifications", so its changes reach subscribers.
-#ifndef VANE_DEVHOST_WORLD_H_
-#define VANE_DEVHOST_WORLD_H_
+#ifndef PYX_DEVHOST_WORLD_H_
+#define PYX_DEVHOST_WORLD_H_
 
 #include <cstdint>
 #include <functional>
@@ -27,11 +27,11 @@
 #include <string_view>
 #include <vector>
 
+#include "devhost/history.h"
+#include "devhost/remote_missions_service.h"
+#include "devhost/resource_store.h"
+#include "devhost/scenario.h"
 #include "value/binding_property.h"
-#include "history.h"
-#include "remote_missions_service.h"
-#include "resource_store.h"
-#include "scenario.h"
 
 namespace Vane::DevHost {
 
@@ -134,4 +134,4 @@ class World {
 
 }  // namespace Vane::DevHost
 
-#endif  // VANE_DEVHOST_WORLD_H_
+#endif  // PYX_DEVHOST_WORLD_H_

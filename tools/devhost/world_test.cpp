@@ -1,4 +1,4 @@
-#include "world.h"
+#include "devhost/world.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "codec/json_reader.h"
-#include "value_access.h"
+#include "devhost/value_access.h"
 
 namespace Vane::DevHost {
 namespace {

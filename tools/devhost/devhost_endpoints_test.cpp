@@ -1,0 +1,200 @@
+// The control endpoints of the devhost program over HTTP: what each answers, and how it refuses
+// a request it cannot use. The probe plugin is loaded; these endpoints do not depend on it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "codec/json_reader.h"
+#include "devhost/devhost_process_test_support.h"
+#include "devhost/endpoint_example_test_support.h"
+#include "devhost/endpoints.h"
+#include "devhost/gameflow_phase.h"
+#include "devhost/value_access.h"
+
+namespace Vane::DevHost {
+namespace {
+
+using testing::BuiltFile;
+using testing::DevHostProcess;
+using testing::ExamplePath;
+
+// The answer's body as compact JSON, so that the tests do not depend on its layout; the text
+// itself when it is not JSON.
+std::string CompactBody(const std::string& body) {
+    if (body.empty()) return "";
+    ConversionStatus status = ParseJson(body);
+    return status.Ok() ? ToJsonText(status.Value()) : body;
+}
+
+std::string ErrorBody(const std::string& message) {
+    BindingProperty body;
+    body.MakeStructure();
+    SetMemberString(body, "error", message);
+    return ToJsonText(body);
+}
+
+// True for the answers of what takes the requests no endpoint of the table matched: the 404 for
+// a path under /devhost/, the plugin's routes for the rest.
+bool LeftOver(const std::string& body) {
+    ConversionStatus json = ParseJson(body);
+    if (!json.Ok() || json.Value().Kind() != PropertyKind::kStructure) return false;
+    const std::string error = ReadString(json.Value().Member("error")).value_or("");
+    return error.rfind("No control endpoint", 0) == 0 ||
+           !json.Value().Member("httpStatus").IsEmpty();
+}
+
+struct Exchange {
+    const char* method;
+    const char* path;
+    const char* body;
+    int status;
+    std::string answer;  // compact JSON; empty for no body
+};
+
+class EndpointsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        process_ = DevHostProcess::Start(BuiltFile(DEVHOST_BINARY),
+                                         {"--plugin", BuiltFile(PROBE_PLUGIN), "--quiet"}, error);
+        ASSERT_NE(process_, nullptr) << error;
+        client_ = process_->Client();
+    }
+
+    httplib::Result Send(const std::string& method, const std::string& path,
+                         const std::string& body) {
+        httplib::Request request;
+        request.method = method;
+        request.path = path;
+        request.body = body;
+        if (!body.empty()) request.set_header("Content-Type", "application/json");
+        return client_->send(request);
+    }
+
+    // Sends each request in turn (each may depend on the ones before) and checks its answer.
+    void ExpectInTurn(const std::vector<Exchange>& exchanges) {
+        for (const Exchange& exchange : exchanges) {
+            SCOPED_TRACE(std::string(exchange.method) + " " + exchange.path + " " + exchange.body);
+            httplib::Result result = Send(exchange.method, exchange.path, exchange.body);
+            ASSERT_TRUE(result);
+            EXPECT_EQ(result->status, exchange.status);
+            EXPECT_EQ(CompactBody(result->body), exchange.answer);
+        }
+    }
+
+    std::unique_ptr<DevHostProcess> process_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+std::string NotJson(const char* text) {
+    return ErrorBody("The body is not JSON: " + std::string(ParseJson(text).Error()));
+}
+
+TEST_F(EndpointsTest, ResourcesAnswerAndRefuse) {
+    ExpectInTurn({
+        {"PUT", "/devhost/resources/a/b", R"({"x":1})", 200,
+         R"({"eventType":"Create","path":"/a/b"})"},
+        {"POST", "/devhost/resources/a/b", R"({"x":2})", 200,
+         R"({"eventType":"Update","path":"/a/b"})"},
+        {"GET", "/devhost/resources/a/b", "", 200, R"({"x":2})"},
+        {"PUT", "/devhost/resources/a/b", "", 400,
+         ErrorBody("A JSON value is required as the body")},
+        {"PUT", "/devhost/resources/a/b", "{bad", 400, NotJson("{bad")},
+        {"DELETE", "/devhost/resources/a/b", "", 204, ""},
+        {"DELETE", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
+        {"GET", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
+        {"POST", "/devhost/player-update", "nope", 400, NotJson("nope")},
+    });
+}
+
+TEST_F(EndpointsTest, LoginAndGameflowAnswerAndRefuse) {
+    ExpectInTurn({
+        {"POST", "/devhost/login", "[1]", 400, ErrorBody("The body is an object or nothing")},
+        {"POST", "/devhost/login", R"({"accountId":-1})", 400,
+         ErrorBody("accountId must be a whole number of 0 or more")},
+        {"POST", "/devhost/login", R"({"summonerId":"x"})", 400,
+         ErrorBody("summonerId must be a whole number of 0 or more")},
+        {"POST", "/devhost/login", R"({"platformId":3})", 400,
+         ErrorBody("platformId must be a string")},
+        {"POST", "/devhost/logout", "", 204, ""},
+        {"POST", "/devhost/logout", "", 409, ErrorBody("Nobody is logged in")},
+        {"PUT", "/devhost/gameflow", R"({"phase":"Lobby"})", 204, ""},
+        {"POST", "/devhost/gameflow", R"("InProgress")", 204, ""},
+        {"PUT", "/devhost/gameflow", R"({"phase":"Nope"})", 400,
+         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList())},
+    });
+}
+
+TEST_F(EndpointsTest, RemoteServiceAndReadOutsAnswerAndRefuse) {
+    const std::string badLatency = ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}");
+    ExpectInTurn({
+        {"PUT", "/devhost/remote/latency", R"({"ms":5})", 204, ""},
+        {"PUT", "/devhost/remote/latency", "-3", 400, badLatency},
+        {"PUT", "/devhost/remote/latency", "3600001", 400, badLatency},
+        {"PUT", "/devhost/remote/missions", R"({"x":1})", 400,
+         ErrorBody("expected a list of objects, got object")},
+        {"PUT", "/devhost/remote/series", "3", 400,
+         ErrorBody("expected a list of objects, got number")},
+        {"POST", "/devhost/remote/missions/nope/complete", "", 404, ErrorBody("No mission 'nope'")},
+        {"GET", "/devhost/remote/calls?since=-1", "", 400,
+         ErrorBody("since must be a whole number, not '-1'")},
+        {"GET", "/devhost/log?since=99999999999999999999999", "", 400,
+         ErrorBody("since must be a whole number, not '99999999999999999999999'")},
+        {"GET", "/devhost/telemetry?since=1x", "", 400,
+         ErrorBody("since must be a whole number, not '1x'")},
+    });
+}
+
+// Under /devhost/, a path no control endpoint serves is a mistake, whatever the method but
+// OPTIONS; elsewhere, and for /devhost itself but GET, it is the plugin's.
+TEST_F(EndpointsTest, PathsNoControlEndpointServes) {
+    ExpectInTurn({
+        {"GET", "/devhost/nothing", "", 404,
+         ErrorBody("No control endpoint GET /devhost/nothing; GET /devhost lists them")},
+        {"DELETE", "/devhost/remote", "", 404,
+         ErrorBody("No control endpoint DELETE /devhost/remote; GET /devhost lists them")},
+        {"PATCH", "/devhost/login", "", 404,
+         ErrorBody("No control endpoint PATCH /devhost/login; GET /devhost lists them")},
+        {"POST", "/devhost/status", "", 404,
+         ErrorBody("No control endpoint POST /devhost/status; GET /devhost lists them")},
+        {"OPTIONS", "/devhost/nothing", "", 404,
+         R"({"httpStatus":404,"message":"No route serves /devhost/nothing"})"},
+        {"POST", "/devhost", "", 404, R"({"httpStatus":404,"message":"No route serves /devhost"})"},
+    });
+}
+
+TEST_F(EndpointsTest, TheIndexListsTheTableAndEveryListedEndpointIsServed) {
+    httplib::Result index = client_->Get("/devhost");
+    ASSERT_TRUE(index);
+    ASSERT_EQ(index->status, 200);
+    ConversionStatus listed = ParseJson(index->body);
+    ASSERT_TRUE(listed.Ok()) << index->body;
+    const std::span<const EndpointDescription> endpoints = Endpoints();
+    ASSERT_EQ(listed.Value().Size(), endpoints.size()) << index->body;
+    for (size_t i = 0; i < endpoints.size(); ++i) {
+        const BindingProperty& item = listed.Value().Element(i);
+        EXPECT_EQ(ReadString(item.Member("method")), HttpMethodName(endpoints[i].method));
+        EXPECT_EQ(ReadString(item.Member("path")), endpoints[i].path);
+        EXPECT_EQ(ReadString(item.Member("description")), endpoints[i].description);
+    }
+
+    for (const EndpointDescription& endpoint : endpoints) {
+        // The plugin's routes are what is left over, and the event stream never ends; the
+        // probe tests drive both.
+        if (endpoint.id == EndpointId::kPluginRoutes || endpoint.id == EndpointId::kEventStream) {
+            continue;
+        }
+        for (HttpMethod method : ServedMethods(endpoint)) {
+            const std::string request =
+                std::string(HttpMethodName(method)) + " " + ExamplePath(endpoint);
+            httplib::Result result =
+                Send(std::string(HttpMethodName(method)), ExamplePath(endpoint), "");
+            ASSERT_TRUE(result) << request;
+            EXPECT_FALSE(LeftOver(result->body)) << request << ": " << result->body;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Vane::DevHost
