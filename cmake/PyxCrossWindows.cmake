@@ -11,9 +11,8 @@ add_link_options(-Wl,--stack,8388608)
 # libyaml from Debian's source package (same version as the native libyaml-dev).
 set(PYX_LIBYAML_SOURCE /usr/local/src/pyx-deps/libyaml CACHE PATH
     "Unpacked libyaml source package (scripts/setup.sh puts it there)")
-if(NOT EXISTS ${PYX_LIBYAML_SOURCE}/src/parser.c)
-  message(FATAL_ERROR "libyaml sources not found in ${PYX_LIBYAML_SOURCE}; run scripts/setup.sh")
-endif()
+pyx_require("libyaml sources" PACKAGE "libyaml (source package)"
+            FILE ${PYX_LIBYAML_SOURCE}/src/parser.c)
 file(STRINGS ${PYX_LIBYAML_SOURCE}/CMakeLists.txt yaml_version_lines
      REGEX "^set \\(YAML_VERSION_(MAJOR|MINOR|PATCH) [0-9]+\\)")
 foreach(line ${yaml_version_lines})
@@ -37,9 +36,8 @@ target_compile_options(yaml PRIVATE -w)
 # declarations and a Linux library. Plain HTTP on the loopback: no TLS, no compression.
 set(PYX_HTTPLIB_SOURCE /usr/local/src/pyx-deps/cpp-httplib CACHE PATH
     "Unpacked cpp-httplib source package (scripts/setup.sh puts it there)")
-if(NOT EXISTS ${PYX_HTTPLIB_SOURCE}/httplib.h)
-  message(FATAL_ERROR "cpp-httplib sources not found in ${PYX_HTTPLIB_SOURCE}; run scripts/setup.sh")
-endif()
+pyx_require("cpp-httplib sources" PACKAGE "cpp-httplib (source package)"
+            FILE ${PYX_HTTPLIB_SOURCE}/httplib.h)
 # The package's top folder has no other header that could stand in for a system one.
 add_library(pyx_httplib INTERFACE)
 target_include_directories(pyx_httplib SYSTEM INTERFACE ${PYX_HTTPLIB_SOURCE})
@@ -48,9 +46,7 @@ target_link_libraries(pyx_httplib INTERFACE ws2_32)
 # RapidJSON is header-only. Its folder is reached through a link in a folder of its own, so
 # the rest of /usr/include (glibc's headers) never comes before the mingw-w64 ones.
 set(PYX_RAPIDJSON_INCLUDE /usr/include/rapidjson CACHE PATH "RapidJSON headers (rapidjson-dev)")
-if(NOT EXISTS ${PYX_RAPIDJSON_INCLUDE}/reader.h)
-  message(FATAL_ERROR "RapidJSON headers not found in ${PYX_RAPIDJSON_INCLUDE}; run scripts/setup.sh")
-endif()
+pyx_require(RapidJSON PACKAGE rapidjson-dev FILE ${PYX_RAPIDJSON_INCLUDE}/reader.h)
 set(cross_include ${CMAKE_BINARY_DIR}/cross-include)
 file(MAKE_DIRECTORY ${cross_include})
 file(CREATE_LINK ${PYX_RAPIDJSON_INCLUDE} ${cross_include}/rapidjson SYMBOLIC)
@@ -59,6 +55,7 @@ include_directories(SYSTEM ${cross_include})
 # GoogleTest from the sources libgtest-dev ships (they define the GTest:: targets too).
 if(PYX_TESTS)
   set(PYX_GOOGLETEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources (libgtest-dev)")
+  pyx_require("GoogleTest sources" PACKAGE libgtest-dev FILE ${PYX_GOOGLETEST_SOURCE}/CMakeLists.txt)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
   set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
   add_subdirectory(${PYX_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -85,5 +82,6 @@ if(PYX_WINE)
                                   WORLD_READ WORLD_EXECUTE @ONLY)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 else()
-  message(WARNING "Wine not found: the Windows programs build but CTest cannot run them")
+  message(WARNING "Wine not found: the Windows programs build but CTest cannot run them "
+                  "(Debian packages wine and wine64; run scripts/setup.sh)")
 endif()

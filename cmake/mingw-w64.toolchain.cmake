@@ -8,6 +8,13 @@
 # project sets up (a wrapper with a Wine prefix inside the build tree).
 set(CMAKE_SYSTEM_NAME Windows)
 
+# A missing cross compiler stops here with its package named (project() would only say that
+# it is not on the PATH).
+include(${CMAKE_CURRENT_LIST_DIR}/PyxDependencies.cmake)
+string(REPLACE "_" "-" mingw_package_arch ${CMAKE_SYSTEM_PROCESSOR})
+pyx_require(mingw-w64 PACKAGE g++-mingw-w64-${mingw_package_arch}-posix
+            PROGRAM ${PYX_MINGW_TRIPLE}-g++-posix)
+
 set(CMAKE_C_COMPILER ${PYX_MINGW_TRIPLE}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${PYX_MINGW_TRIPLE}-g++-posix)
 set(CMAKE_RC_COMPILER ${PYX_MINGW_TRIPLE}-windres)

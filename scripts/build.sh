@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Configures and builds one build tree.
-#   scripts/build.sh            release-with-debug-info build in build/
+# Configures and builds one build tree: scripts/build.sh [mode] [target...]
+#   scripts/build.sh            release-with-debug-info build in build/: the main job only,
+#                               lib/libpyx_missions.so and bin/devhost
 #   scripts/build.sh asan       ASan + UBSan build in build-asan/
 #   scripts/build.sh tsan       ThreadSanitizer build in build-tsan/
 #   scripts/build.sh bench      optimised build with the benchmarks in build-bench/
 #   scripts/build.sh fuzz       clang + libFuzzer + ASan/UBSan build in build-fuzz/
-#   scripts/build.sh windows    32-bit Windows cross build (mingw-w64) in build-windows/:
-#                               bin/pyx_missions.dll and every test program as an .exe
+#   scripts/build.sh windows    32-bit Windows cross build (mingw-w64) in build-windows/: the
+#                               main job only, bin/pyx_missions.dll and bin/devhost.exe
 #   scripts/build.sh windows64  the same for 64-bit Windows in build-windows64/ (runs under
 #                               64-bit Wine where the kernel cannot run 32-bit programs)
+# Targets after the mode build those instead; `all` builds every program of the tree, the
+# tests among them (scripts/test.sh does that). The asan, tsan, bench and fuzz trees build
+# everything unless told otherwise. A tree is configured the same whatever is built in it, so
+# the main job's build is part of the full one, never done twice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-default}
+targets=("${@:2}")
 jobs=$(nproc)
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)
@@ -33,5 +39,11 @@ case "$mode" in
                                     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/x86_64-w64-mingw32.toolchain.cmake") ;;
   *) echo "unknown mode: $mode" >&2; exit 2 ;;
 esac
+if ((${#targets[@]} == 0)); then
+  case "$mode" in
+    default|windows|windows64) targets=(pyx_missions_plugin devhost) ;;  # what the main job runs
+    *) targets=(all) ;;
+  esac
+fi
 cmake -S . -B "$dir" "${gen[@]}" "${args[@]}" >/dev/null
-cmake --build "$dir" -j "$jobs"
+cmake --build "$dir" -j "$jobs" --target "${targets[@]}"

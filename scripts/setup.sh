@@ -1,29 +1,46 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on a fresh Debian 12 machine (run as root).
+#   scripts/setup.sh         everything: every build tree, every test, CI
+#   scripts/setup.sh native  only what the native build in build/ needs (scripts/build.sh and
+#                            scripts/test.sh with no mode): the main job and its tests
 #
-# Besides the native tool chain this prepares the 32-bit Windows build: the mingw-w64 cross
-# compiler, Wine for running its programs, and the sources the cross build compiles itself
-# (libyaml and cpp-httplib from Debian's source packages, GoogleTest from libgtest-dev,
-# RapidJSON's headers).
+# Besides the native tool chain the full set-up prepares clang for the fuzzers, the benchmark
+# libraries, and the 32-bit Windows build: the mingw-w64 cross compiler, Wine for running its
+# programs, and the sources the cross build compiles itself (libyaml and cpp-httplib from
+# Debian's source packages, GoogleTest from libgtest-dev, RapidJSON's headers).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
+
+scope=${1:-all}
+case "$scope" in
+  all|native) ;;
+  *) echo "usage: scripts/setup.sh [native]" >&2; exit 2 ;;
+esac
 
 # Where the Debian source packages for the cross build are unpacked (outside the repository).
 deps_dir=${PYX_DEPS_DIR:-/usr/local/src/pyx-deps}
 
+# The native build in build/ (the plugin, devhost and the tests).
 packages=(
-  build-essential g++ cmake ninja-build git dpkg-dev
-  libgtest-dev libgmock-dev libbenchmark-dev   # tests and benchmarks
+  build-essential g++ cmake ninja-build git
+  libgtest-dev libgmock-dev                    # tests
   rapidjson-dev libyaml-dev                    # JSON and YAML codecs
-  clang libclang-rt-14-dev                     # libFuzzer and sanitizer runtimes
-  g++-mingw-w64-i686-posix                     # the 32-bit Windows DLL and its tests
-  wine                                         # runs the Windows tests (wine32:i386 below)
-  g++-mingw-w64-x86-64-posix wine64            # the same for 64-bit Windows, where the
-                                               # kernel cannot run 32-bit programs
-  nlohmann-json3-dev                           # benchmark reference only
   libcpp-httplib-dev pkg-config                # HTTP server of the development host (its
                                                # compile flags come from pkg-config)
 )
+# The other trees.
+if [ "$scope" = all ]; then
+  packages+=(
+    dpkg-dev                                   # apt-get source, for the cross build's sources
+    libbenchmark-dev                           # benchmarks
+    nlohmann-json3-dev                         # benchmark reference only
+    clang libclang-rt-14-dev                   # libFuzzer and sanitizer runtimes
+    g++-mingw-w64-i686-posix                   # the 32-bit Windows DLL and its tests
+    wine                                       # runs the Windows tests (wine32:i386 below)
+    g++-mingw-w64-x86-64-posix wine64          # the same for 64-bit Windows, where the
+                                               # kernel cannot run 32-bit programs
+  )
+fi
 
 # apt-get update fails now and then while a mirror's index is mid-sync: try a few times.
 apt_update() {
@@ -69,12 +86,15 @@ add_source_entries() {
 }
 
 updated=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-if add_source_entries; then
-  apt_update
-  updated=1
+# wine32 is an i386 package; the cross build's sources come from deb-src entries.
+if [ "$scope" = all ]; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+  if add_source_entries; then
+    apt_update
+    updated=1
+  fi
 fi
 
 missing=()
@@ -86,6 +106,8 @@ if ((${#missing[@]})); then
   updated=1
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+# What follows (32-bit Wine, the cross build's sources) only serves the Windows build.
+[ "$scope" = all ] || exit 0
 
 # Wine's 32-bit loader runs the 32-bit test programs. Only a kernel with 32-bit support can
 # start it, and the i386 index is now and then mid-sync; without it the Windows suite runs

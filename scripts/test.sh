@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-default}
-scripts/build.sh "$mode"
+scripts/build.sh "$mode" all
 
 # Runs one Windows build tree's tests under Wine: one wineserver for the whole run (each test
 # is a process of its own), detached from this script's output so that it cannot keep the
@@ -43,7 +43,7 @@ case "$mode" in
     if ! build-windows/wine-run.sh --version >/dev/null 2>&1; then
       echo "test.sh: this kernel cannot run 32-bit programs (ia32 emulation is off): running" \
            "the Windows suite built for 64-bit Windows under 64-bit Wine" >&2
-      scripts/build.sh windows64
+      scripts/build.sh windows64 all
       tree=build-windows64
     fi
     run_under_wine "$tree" ;;
