@@ -78,21 +78,21 @@ ArgumentDescription Argument(std::string name, std::string description, TypeIden
 
 BindingProperty Text(std::string_view text) {
     BindingProperty value;
-    value.SetString(text);
+    EXPECT_TRUE(value.SetString(text));
     return value;
 }
 
 BindingProperty TextList(std::initializer_list<std::string_view> texts) {
     BindingProperty list;
-    list.MakeCollection();
-    for (std::string_view text : texts) list.AppendElement()->SetString(text);
+    EXPECT_TRUE(list.MakeCollection());
+    for (std::string_view text : texts) EXPECT_TRUE(list.AppendElement()->SetString(text));
     return list;
 }
 
 BindingProperty FullType(std::string_view type, std::string_view elementType = "") {
     BindingProperty value;
-    value.MemberForWrite("type")->SetString(type);
-    value.MemberForWrite("elementType")->SetString(elementType);
+    EXPECT_TRUE(value.MemberForWrite("type")->SetString(type));
+    EXPECT_TRUE(value.MemberForWrite("elementType")->SetString(elementType));
     return value;
 }
 
@@ -327,8 +327,8 @@ TEST_F(ApiHelpTest, FullFormatOfASmallApi) {
     ASSERT_EQ(functions.Kind(), PropertyKind::kCollection);
     ASSERT_EQ(functions.Size(), 1u);
     BindingProperty expected;
-    expected.MemberForWrite("name")->SetString("PaintSwatch");
-    expected.MemberForWrite("nameSpace")->SetString("paint");
+    EXPECT_TRUE(expected.MemberForWrite("name")->SetString("PaintSwatch"));
+    EXPECT_TRUE(expected.MemberForWrite("nameSpace")->SetString("paint"));
     BindingProperty& arguments = *expected.MemberForWrite("arguments");
     const struct {
         std::string_view name, description;
@@ -341,16 +341,16 @@ TEST_F(ApiHelpTest, FullFormatOfASmallApi) {
     };
     for (const auto& c : argumentCases) {
         BindingProperty& argument = *arguments.AppendElement();
-        argument.MemberForWrite("name")->SetString(c.name);
-        argument.MemberForWrite("description")->SetString(c.description);
+        EXPECT_TRUE(argument.MemberForWrite("name")->SetString(c.name));
+        EXPECT_TRUE(argument.MemberForWrite("description")->SetString(c.description));
         *argument.MemberForWrite("type") = c.type;
         argument.MemberForWrite("optional")->SetBool(c.optional);
     }
     *expected.MemberForWrite("returns") = FullType("SwatchDTO");
-    expected.MemberForWrite("description")->SetString("-Paints a swatch.");
-    expected.MemberForWrite("help")->SetString("Use {sparingly}.");
+    EXPECT_TRUE(expected.MemberForWrite("description")->SetString("-Paints a swatch."));
+    EXPECT_TRUE(expected.MemberForWrite("help")->SetString("Use {sparingly}."));
     expected.MemberForWrite("threadSafe")->SetBool(true);
-    expected.MemberForWrite("async")->SetString("SwatchDTO");
+    EXPECT_TRUE(expected.MemberForWrite("async")->SetString("SwatchDTO"));
     *expected.MemberForWrite("tags") = TextList({"paint", "demo"});
     EXPECT_EQ(functions.Element(0), expected);
 
@@ -419,10 +419,10 @@ TEST_F(ApiHelpTest, FullFormatOfASmallApi) {
     const BindingProperty& events = value.Member("events");
     ASSERT_EQ(events.Size(), 1u);
     BindingProperty event;
-    event.MemberForWrite("name")->SetString("OnSwatchPainted");
-    event.MemberForWrite("nameSpace")->SetString("");
+    EXPECT_TRUE(event.MemberForWrite("name")->SetString("OnSwatchPainted"));
+    EXPECT_TRUE(event.MemberForWrite("nameSpace")->SetString(""));
     *event.MemberForWrite("type") = FullType("SwatchDTO");
-    event.MemberForWrite("description")->SetString("Fired {once}.");
+    EXPECT_TRUE(event.MemberForWrite("description")->SetString("Fired {once}."));
     *event.MemberForWrite("tags") = TextList({"demo"});
     EXPECT_EQ(events.Element(0), event);
 }

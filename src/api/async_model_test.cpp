@@ -142,7 +142,7 @@ TEST_F(AsyncModelTest, TheStateEnumerationListsSixValuesInValueOrder) {
     ASSERT_TRUE(running.Ok()) << running.Error();
     EXPECT_EQ(running.Value().GetEnum(), (EnumRecord{1, kBindingAsyncStateId}));
     BindingProperty name;
-    name.SetString("Cancelling");
+    EXPECT_TRUE(name.SetString("Cancelling"));
     auto read = ConvertTo<BindingAsyncState>(registry_, name);
     ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
     EXPECT_EQ(read.Value(), BindingAsyncState::kCancelling);
@@ -181,7 +181,7 @@ TEST_F(AsyncModelTest, RecordsConvertBothWays) {
     BindingCallbackEvent call;
     call.id = 3;
     call.parameters.resize(2);
-    call.parameters[0].SetString("first");
+    EXPECT_TRUE(call.parameters[0].SetString("first"));
     call.parameters[1].MemberForWrite("nested")->SetSigned(-4);
     const ConversionStatus written = ToBinding(registry_, call);
     ASSERT_TRUE(written.Ok()) << written.Error();

@@ -89,9 +89,14 @@ class EchoHandler final : public FunctionHandler {
             return 0;
         }
         auto echo = std::make_unique<BindingProperty>();
-        echo->MakeStructure();
-        for (size_t i = 0; i < arguments.size(); ++i) {
-            echo->MemberForWrite(names_[i])->CopyFrom(arguments[i]);
+        bool built = echo->MakeStructure();
+        for (size_t i = 0; built && i < arguments.size(); ++i) {
+            BindingProperty* member = echo->MemberForWrite(names_[i]);
+            built = member != nullptr && member->CopyFrom(arguments[i]);
+        }
+        if (!built) {
+            result.SetFailure("echo: memory ran out");
+            return 0;
         }
         ++prepared;
         return reinterpret_cast<uintptr_t>(echo.release());

@@ -59,7 +59,7 @@ LocalApi::~LocalApi() = default;
 
 MaybeType<Failure, std::vector<const RouteBinding*>> LocalApi::Bindings() const noexcept {
     try {
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         std::vector<const RouteBinding*> list;
         list.reserve(bindings_.size());
         for (const auto& [name, binding] : bindings_) list.push_back(binding.get());
@@ -70,13 +70,13 @@ MaybeType<Failure, std::vector<const RouteBinding*>> LocalApi::Bindings() const 
 }
 
 const RouteBinding* LocalApi::FindBinding(std::string_view name) const noexcept {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     const auto found = bindings_.find(name);
     return found == bindings_.end() ? nullptr : found->second.get();
 }
 
 size_t LocalApi::Size() const noexcept {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     return functions_.size();
 }
 
@@ -139,7 +139,7 @@ MaybeType<Failure, const RouteBinding*> LocalApi::Register(FunctionDefinition de
         binding->function = function.get();
 
         FunctionDescription description = Describe(*function);
-        std::lock_guard lock(mutex_);
+        MutexLock lock(mutex_);
         if (functions_.contains(name)) {
             return RegistrationFailure(
                 FormatPositional("Function '%1' is already registered.", name));

@@ -18,6 +18,7 @@
 #include "types/type_descriptor.h"
 #include "types/type_registry.h"
 #include "util/failure.h"
+#include "util/lock.h"
 #include "util/maybe.h"
 
 namespace Vane {
@@ -155,7 +156,7 @@ class LocalApi {
                                                      std::string_view customMethod) noexcept;
 
   private:
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     TypeRegistry types_;
     std::map<std::string, std::unique_ptr<BindingFunction>, std::less<>> functions_;
     std::map<std::string, std::unique_ptr<RouteBinding>, std::less<>> bindings_;

@@ -52,7 +52,7 @@ Answered Read(HostRouteResponse& response) {
     answered.outcome = testing::ReadResponse(response);
     ConversionStatus value = HostValueToBinding(response.value, "<result>");
     EXPECT_TRUE(value.Ok()) << value.Error();
-    answered.value.MoveFrom(value.Value());
+    EXPECT_TRUE(answered.value.MoveFrom(value.Value()));
     answered.textType = FirstTextType(response.value);
     EXPECT_NE(testing::Unpacked(response.release), nullptr);
     if (response.release) response.release(&response);
@@ -109,7 +109,7 @@ BindingProperty Nested(size_t depth) {
     BindingProperty value;
     BindingProperty* at = &value;
     for (size_t i = 0; i < depth; ++i) at = at->AppendElement();
-    at->SetString("bottom");
+    EXPECT_TRUE(at->SetString("bottom"));
     return value;
 }
 
@@ -218,8 +218,8 @@ TEST(HostValueRouteTest, ArenaResponsesCarryEveryPartAndReleaseOnce) {
     auto registered =
         RegisterRoute(api, HttpMethod::kGet, "/arena", FunctionDefinition(), std::move(owned));
     ASSERT_TRUE(registered.HasValue());
-    handler->value.MakeStructure();
-    handler->value.MemberForWrite("name")->SetString("value");
+    EXPECT_TRUE(handler->value.MakeStructure());
+    EXPECT_TRUE(handler->value.MemberForWrite("name")->SetString("value"));
 
     Answered answered = ThroughTheHost(registered.Value(), "/arena");
     EXPECT_TRUE(handler->sawRequest);

@@ -219,7 +219,7 @@ class ShapingHandler final : public FunctionHandler {
             result.SetValue(value);
         } else {
             BindingProperty value;
-            value.SetEnum(2, enumType);
+            EXPECT_TRUE(value.SetEnum(2, enumType));
             result.SetValue(value);
         }
         if (failInvoke) result.SetFailure("invoke refused");

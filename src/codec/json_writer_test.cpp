@@ -70,13 +70,14 @@ TEST(JsonWriterTest, ScalarsAtTheTop) {
         {"nan", [nan](BindingProperty& v) { v.SetFloat(nan); }, "null"},
         {"inf", [inf](BindingProperty& v) { v.SetFloat(inf); }, "null"},
         {"-inf", [inf](BindingProperty& v) { v.SetFloat(-inf); }, "null"},
-        {"string", [](BindingProperty& v) { v.SetString("text"); }, "\"text\""},
-        {"empty string", [](BindingProperty& v) { v.SetString(""); }, "\"\""},
-        {"blob", [](BindingProperty& v) { v.SetBlob(Bytes("a\"b\0c"sv)); }, R"("a\"b\u0000c")"},
-        {"empty blob", [](BindingProperty& v) { v.SetBlob({}); }, "\"\""},
-        {"enum", [](BindingProperty& v) { v.SetEnum(2, 7); }, "2"},
-        {"collection", [](BindingProperty& v) { v.MakeCollection(); }, "[]"},
-        {"structure", [](BindingProperty& v) { v.MakeStructure(); }, "{}"},
+        {"string", [](BindingProperty& v) { EXPECT_TRUE(v.SetString("text")); }, "\"text\""},
+        {"empty string", [](BindingProperty& v) { EXPECT_TRUE(v.SetString("")); }, "\"\""},
+        {"blob", [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob(Bytes("a\"b\0c"sv))); },
+         R"("a\"b\u0000c")"},
+        {"empty blob", [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob({})); }, "\"\""},
+        {"enum", [](BindingProperty& v) { EXPECT_TRUE(v.SetEnum(2, 7)); }, "2"},
+        {"collection", [](BindingProperty& v) { EXPECT_TRUE(v.MakeCollection()); }, "[]"},
+        {"structure", [](BindingProperty& v) { EXPECT_TRUE(v.MakeStructure()); }, "{}"},
     };
     for (const ScalarCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -124,10 +125,10 @@ TEST(JsonWriterTest, StringsEscapeQuotesBackslashesAndControlCharacters) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << std::string(c.expected));
         BindingProperty value;
-        value.SetString(c.text);
+        EXPECT_TRUE(value.SetString(c.text));
         EXPECT_EQ(WriteJson(value), c.expected);
         BindingProperty blob;
-        blob.SetBlob(Bytes(c.text));
+        EXPECT_TRUE(blob.SetBlob(Bytes(c.text)));
         EXPECT_EQ(WriteJson(blob), c.expected);
         // Member names are escaped the same way.
         BindingProperty structure;
@@ -143,10 +144,10 @@ TEST(JsonWriterTest, StringsEscapeQuotesBackslashesAndControlCharacters) {
 TEST(JsonWriterTest, EnumsByNameOnlyWithAResolverThatNamesThem) {
     const OneNameResolver resolver;
     BindingProperty value;
-    value.AppendElement()->SetEnum(2, 7);
-    value.AppendElement()->SetEnum(3, 7);
-    value.AppendElement()->SetEnum(2, 8);
-    value.AppendElement()->SetEnum(-3, 7);
+    EXPECT_TRUE(value.AppendElement()->SetEnum(2, 7));
+    EXPECT_TRUE(value.AppendElement()->SetEnum(3, 7));
+    EXPECT_TRUE(value.AppendElement()->SetEnum(2, 8));
+    EXPECT_TRUE(value.AppendElement()->SetEnum(-3, 7));
     EXPECT_EQ(WriteJson(value, &resolver), R"(["Epytext",3,2,-3])");
     EXPECT_EQ(WriteJson(value), "[2,3,2,-3]");
     // A resolver that throws is treated as one that has no name.
@@ -158,19 +159,19 @@ TEST(JsonWriterTest, StructureMembersInNameOrderAndEmptyMembersAsNull) {
     BindingProperty value;
     value.MemberForWrite("b")->SetUnsigned(1);
     value.MemberForWrite("a")->SetUnsigned(2);
-    value.MemberForWrite("B");
-    value.MemberForWrite("ab")->AppendElement();
+    EXPECT_TRUE(value.MemberForWrite("B"));
+    EXPECT_TRUE(value.MemberForWrite("ab")->AppendElement());
     EXPECT_EQ(WriteJson(value), R"({"B":null,"a":2,"ab":[null],"b":1})");
 }
 
 TEST(JsonWriterTest, PrettyLayoutIndentsByFourAndUsesTheNewlineText) {
     BindingProperty value;
-    value.MemberForWrite("b")->SetString("x\ny");
+    EXPECT_TRUE(value.MemberForWrite("b")->SetString("x\ny"));
     BindingProperty* list = value.MemberForWrite("a");
     list->AppendElement()->SetUnsigned(1);
     list->AppendElement()->MemberForWrite("c")->SetBool(false);
-    list->AppendElement()->MakeCollection();
-    value.MemberForWrite("d")->MakeStructure();
+    EXPECT_TRUE(list->AppendElement()->MakeCollection());
+    EXPECT_TRUE(value.MemberForWrite("d")->MakeStructure());
 
     const std::string lf = WriteJson(value, nullptr, "\n");
     EXPECT_EQ(lf,
@@ -208,7 +209,8 @@ TEST(JsonWriterTest, RoundTripKeepsLimitsDoublesAndText) {
                               -2.5,     1e16,    4.35e-5, 100.0, 110.83427282976325};
     BindingProperty* floats = value.MemberForWrite("floats");
     for (double d : doubles) floats->AppendElement()->SetFloat(d);
-    value.MemberForWrite("text")->SetString("a\"\\\b\f\n\r\t\x01\0\xC3\xA9 \xF0\x9F\x98\x80"sv);
+    EXPECT_TRUE(value.MemberForWrite("text")->SetString(
+        "a\"\\\b\f\n\r\t\x01\0\xC3\xA9 \xF0\x9F\x98\x80"sv));
     value.MemberForWrite("nested")->MemberForWrite("deeper")->AppendElement()->SetBool(true);
 
     for (std::string_view newline : {""sv, "\n"sv, "\r\n"sv}) {
@@ -262,14 +264,14 @@ class RecordingWriter : public BindingWriter {
 
 TEST(WalkTest, CallsTheSlotsInOrder) {
     BindingProperty value;
-    value.MemberForWrite("z")->SetEnum(4, 9);
+    EXPECT_TRUE(value.MemberForWrite("z")->SetEnum(4, 9));
     BindingProperty* list = value.MemberForWrite("m");
     list->AppendElement()->SetSigned(-1);
-    list->AppendElement();
-    list->AppendElement()->SetBlob(Bytes("xy"));
+    EXPECT_TRUE(list->AppendElement());
+    EXPECT_TRUE(list->AppendElement()->SetBlob(Bytes("xy")));
     value.MemberForWrite("a")->SetFloat(0.5);
-    value.MemberForWrite("b")->MakeStructure();
-    value.MemberForWrite("c")->SetString("t");
+    EXPECT_TRUE(value.MemberForWrite("b")->MakeStructure());
+    EXPECT_TRUE(value.MemberForWrite("c")->SetString("t"));
     value.MemberForWrite("d")->SetUnsigned(3);
     value.MemberForWrite("e")->SetBool(false);
 

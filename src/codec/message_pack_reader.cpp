@@ -251,7 +251,7 @@ bool MessagePackReader::OpenContainer(FrameKind kind, uint64_t count, size_t at,
         if (!target.MakeCollection()) return FailOutOfMemory();
         const size_t reserve = count < remaining ? static_cast<size_t>(count) : remaining;
         // Only a hint: growing element by element still works if this fails.
-        target.Reserve(reserve);
+        static_cast<void>(target.Reserve(reserve));
     } else {
         if (!target.MakeStructure()) return FailOutOfMemory();
         count *= 2;  // keys and values alternate

@@ -38,7 +38,7 @@ Bytes Text(std::string_view text) {
 
 BindingProperty Blob(const Bytes& bytes) {
     BindingProperty property;
-    property.SetBlob(bytes);
+    EXPECT_TRUE(property.SetBlob(bytes));
     return property;
 }
 
@@ -374,11 +374,12 @@ TEST(MessagePackReaderTest, RandomTreesRoundTripAndEveryPrefixFails) {
                 value.SetFloat(static_cast<double>(random()) / 7.0);
                 break;
             case 4:
-                value.SetString(std::string(static_cast<size_t>(pick(40)), char('a' + pick(26))));
+                EXPECT_TRUE(value.SetString(
+                    std::string(static_cast<size_t>(pick(40)), char('a' + pick(26)))));
                 break;
             case 5: {
                 Bytes bytes(static_cast<size_t>(pick(5)), uint8_t(pick(256)));
-                value.SetBlob(bytes);
+                EXPECT_TRUE(value.SetBlob(bytes));
                 break;
             }
             case 6:
@@ -386,14 +387,14 @@ TEST(MessagePackReaderTest, RandomTreesRoundTripAndEveryPrefixFails) {
             case 7:
             case 9:
             case 11: {
-                value.MakeCollection();
+                EXPECT_TRUE(value.MakeCollection());
                 for (int count = pick(5); count > 0; --count) {
                     self(self, *value.AppendElement(), depth + 1);
                 }
                 break;
             }
             default: {
-                value.MakeStructure();
+                EXPECT_TRUE(value.MakeStructure());
                 for (int count = pick(5); count > 0; --count) {
                     const std::string name(static_cast<size_t>(pick(4)), char('k' + pick(3)));
                     self(self, *value.MemberForWrite(name), depth + 1);

@@ -85,13 +85,13 @@ void BuildRecords(BindingProperty& root, int records) {
         record->MemberForWrite("score")->SetFloat(index * 0.5);
         record->MemberForWrite("active")->SetBool(index % 2 == 0);
         std::snprintf(text, sizeof text, "group-%d", index % 10);
-        record->MemberForWrite("group")->SetString(text);
+        EXPECT_TRUE(record->MemberForWrite("group")->SetString(text));
         std::snprintf(text, sizeof text, "unique-name-%d", index);
-        record->MemberForWrite("name")->SetString(text);
+        EXPECT_TRUE(record->MemberForWrite("name")->SetString(text));
         BindingProperty* tags = record->MemberForWrite("tags");
         for (int tag = 0; tag < 3; ++tag) {
             std::snprintf(text, sizeof text, "t%d-%d", tag, index);
-            tags->AppendElement()->SetString(text);
+            EXPECT_TRUE(tags->AppendElement()->SetString(text));
         }
     }
 }

@@ -105,17 +105,19 @@ TEST(HostValueToBindingTest, ScalarsStringsAndBlobs) {
         {"signed", Signed(-3), [](BindingProperty& v) { v.SetSigned(-3); }},
         {"unsigned", unsignedValue, [](BindingProperty& v) { v.SetUnsigned(UINT64_MAX); }},
         {"float", floating, [](BindingProperty& v) { v.SetFloat(-2.5); }},
-        {"borrowed string", Text(kBuffer, 3), [](BindingProperty& v) { v.SetString("abc"); }},
+        {"borrowed string", Text(kBuffer, 3),
+         [](BindingProperty& v) { EXPECT_TRUE(v.SetString("abc")); }},
         {"owned string", Text(kBuffer, 6, kHostValueStringOwned),
-         [](BindingProperty& v) { v.SetString("abcdef"); }},
-        {"null string of length 0", Text(nullptr, 0), [](BindingProperty& v) { v.SetString(""); }},
-        {"borrowed blob", blob, [](BindingProperty& v) { v.SetBlob(kBytes); }},
-        {"owned blob", ownedBlob, [](BindingProperty& v) { v.SetBlob(kBytes); }},
-        {"null blob of size 0", nullBlob, [](BindingProperty& v) { v.SetBlob({}); }},
+         [](BindingProperty& v) { EXPECT_TRUE(v.SetString("abcdef")); }},
+        {"null string of length 0", Text(nullptr, 0),
+         [](BindingProperty& v) { EXPECT_TRUE(v.SetString("")); }},
+        {"borrowed blob", blob, [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob(kBytes)); }},
+        {"owned blob", ownedBlob, [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob(kBytes)); }},
+        {"null blob of size 0", nullBlob, [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob({})); }},
         {"null collection of count 0", Items(nullptr, 0),
-         [](BindingProperty& v) { v.MakeCollection(); }},
+         [](BindingProperty& v) { EXPECT_TRUE(v.MakeCollection()); }},
         {"null structure of count 0", Fields(nullptr, 0),
-         [](BindingProperty& v) { v.MakeStructure(); }},
+         [](BindingProperty& v) { EXPECT_TRUE(v.MakeStructure()); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -317,13 +319,13 @@ TEST(BindingToHostValueTest, ScalarsStringsAndBlobs) {
         EXPECT_EQ(+h.type, kHostValueFloat);
         EXPECT_EQ(+h.payload.f64, 0.125);
     });
-    value.SetString(std::string_view("te\0xt", 5));
+    EXPECT_TRUE(value.SetString(std::string_view("te\0xt", 5)));
     ExpectHost(value, nullptr, [](const HostValue& h) {
         EXPECT_EQ(+h.type, kHostValueStringOwned);
         ASSERT_EQ(+h.payload.string.length, 5u);
         EXPECT_EQ(std::memcmp(h.payload.string.chars, "te\0xt", 6), 0);  // terminated copy
     });
-    value.SetString("");
+    EXPECT_TRUE(value.SetString(""));
     ExpectHost(value, nullptr, [](const HostValue& h) {
         EXPECT_EQ(+h.type, kHostValueStringOwned);
         EXPECT_EQ(+h.payload.string.length, 0u);
@@ -331,7 +333,7 @@ TEST(BindingToHostValueTest, ScalarsStringsAndBlobs) {
         EXPECT_EQ(+h.payload.string.chars[0], '\0');
     });
     const uint8_t bytes[] = {9, 0, 8};
-    value.SetBlob(bytes);
+    EXPECT_TRUE(value.SetBlob(bytes));
     ExpectHost(value, nullptr, [&](const HostValue& h) {
         EXPECT_EQ(+h.type, kHostValueBlobOwned);
         ASSERT_EQ(+h.payload.blob.size, 3u);
@@ -352,7 +354,7 @@ TEST(BindingToHostValueTest, EnumsByNameWhenTheResolverKnowsOne) {
     };
     for (const auto& c : cases) {
         BindingProperty value;
-        value.SetEnum(c.value, c.typeId);
+        EXPECT_TRUE(value.SetEnum(c.value, c.typeId));
         ExpectHost(value, c.resolver, [&](const HostValue& h) {
             if (c.name) {
                 EXPECT_EQ(+h.type, kHostValueStringOwned);
@@ -370,10 +372,10 @@ TEST(BindingToHostValueTest, ContainersGetOwnedArraysAndNames) {
     BindingProperty value;
     value.MemberForWrite("z")->SetSigned(1);
     BindingProperty* list = value.MemberForWrite("a");
-    list->AppendElement()->SetString("first");
-    list->AppendElement();
-    list->AppendElement()->MakeCollection();
-    value.MemberForWrite("m")->MakeStructure();
+    EXPECT_TRUE(list->AppendElement()->SetString("first"));
+    EXPECT_TRUE(list->AppendElement());
+    EXPECT_TRUE(list->AppendElement()->MakeCollection());
+    EXPECT_TRUE(value.MemberForWrite("m")->MakeStructure());
     ExpectHost(value, nullptr, [](const HostValue& h) {
         ASSERT_EQ(+h.type, kHostValueStructure);
         ASSERT_EQ(+h.payload.structure.count, 3u);
@@ -398,10 +400,10 @@ TEST(BindingToHostValueTest, ContainersGetOwnedArraysAndNames) {
 
 TEST(BindingToHostValueTest, RoundTripKeepsTheValue) {
     BindingProperty value;
-    value.MemberForWrite("name")->SetString("round trip");
+    EXPECT_TRUE(value.MemberForWrite("name")->SetString("round trip"));
     value.MemberForWrite("numbers")->AppendElement()->SetFloat(1.25);
     value.MemberForWrite("numbers")->AppendElement()->SetUnsigned(7);
-    value.MemberForWrite("raw")->SetBlob(std::span<const uint8_t>());
+    EXPECT_TRUE(value.MemberForWrite("raw")->SetBlob(std::span<const uint8_t>()));
     value.MemberForWrite("nested")->MemberForWrite("deeper")->SetBool(false);
     HostValue host;
     ASSERT_TRUE(BindingToHostValue(value, nullptr, host, nullptr));
@@ -416,7 +418,7 @@ TEST(BindingToHostValueTest, NestingIsBounded) {
         BindingProperty value;
         BindingProperty* cursor = &value;
         for (size_t level = 0; level < depth; ++level) cursor = cursor->AppendElement();
-        cursor->SetString("leaf");
+        EXPECT_TRUE(cursor->SetString("leaf"));
         HostValue host = Signed(5);
         std::string error;
         const bool ok = BindingToHostValue(value, nullptr, host, &error);

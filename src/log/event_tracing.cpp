@@ -1,8 +1,8 @@
 #include "log/event_tracing.h"
 
 #include <cstring>
-#include <mutex>
 
+#include "util/lock.h"
 #include "util/platform.h"
 
 #ifdef _WIN32
@@ -72,13 +72,14 @@ const TraceProviderId kProviderIds[kTraceProviderCount] = {
     {0x5a1c0e31, 0x7d42, 0x4b8e, {0x9f, 0x13, 0x6c, 0x2d, 0x81, 0x47, 0xa0, 0x04}}};
 
 struct Registration {
-    std::mutex mutex;
-    const EventTracingFunctions* replacement = nullptr;
-    bool active = false;                // RegisterEventTracing found functions and ran
-    bool complete = false;              // and every provider was accepted
-    EventTracingFunctions functions{};  // those the registered providers went through
-    bool registered[kTraceProviderCount] = {};
-    uint64_t handles[kTraceProviderCount] = {};
+    Mutex mutex;
+    const EventTracingFunctions* replacement GUARDED_BY(mutex) = nullptr;
+    bool active GUARDED_BY(mutex) = false;    // RegisterEventTracing found functions and ran
+    bool complete GUARDED_BY(mutex) = false;  // and every provider was accepted
+    EventTracingFunctions functions
+        GUARDED_BY(mutex){};  // those the registered providers went through
+    bool registered[kTraceProviderCount] GUARDED_BY(mutex) = {};
+    uint64_t handles[kTraceProviderCount] GUARDED_BY(mutex) = {};
 };
 
 Registration& GetRegistration() {
@@ -181,7 +182,7 @@ const EventTracingFunctions* PlatformFunctions() {
 #endif
 
 // The thread-name event for the calling thread, under the registration's lock.
-bool WriteThreadName(Registration& registration, const char* text) {
+bool WriteThreadName(Registration& registration, const char* text) REQUIRES(registration.mutex) {
     if (!registration.active || !registration.registered[1] ||
         !GetTraceProvider(1).IsEventEnabled(0)) {
         return false;
@@ -197,7 +198,7 @@ bool WriteThreadName(Registration& registration, const char* text) {
 
 const EventTracingFunctions* SetEventTracingFunctions(const EventTracingFunctions* functions) {
     Registration& registration = GetRegistration();
-    std::lock_guard<std::mutex> guard(registration.mutex);
+    MutexLock guard(registration.mutex);
     const EventTracingFunctions* previous = registration.replacement;
     registration.replacement = functions;
     return previous;
@@ -205,7 +206,7 @@ const EventTracingFunctions* SetEventTracingFunctions(const EventTracingFunction
 
 bool RegisterEventTracing() {
     Registration& registration = GetRegistration();
-    std::lock_guard<std::mutex> guard(registration.mutex);
+    MutexLock guard(registration.mutex);
     if (registration.active) return registration.complete;
     const EventTracingFunctions* functions =
         registration.replacement != nullptr ? registration.replacement : PlatformFunctions();
@@ -227,13 +228,13 @@ bool RegisterEventTracing() {
 
 bool AnnounceThreadName(const char* name) {
     Registration& registration = GetRegistration();
-    std::lock_guard<std::mutex> guard(registration.mutex);
+    MutexLock guard(registration.mutex);
     return WriteThreadName(registration, name);
 }
 
 void UnregisterEventTracing() {
     Registration& registration = GetRegistration();
-    std::lock_guard<std::mutex> guard(registration.mutex);
+    MutexLock guard(registration.mutex);
     if (!registration.active) return;
     for (int i = 0; i < kTraceProviderCount; ++i) {
         if (registration.registered[i]) {

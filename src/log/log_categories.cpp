@@ -38,7 +38,7 @@ uint64_t CategoryTable::Bit(const char* name) {
     if (slot < 0) {
         // Registration is rare; the mutex keeps two threads from claiming two slots for one
         // name, while lookups and Name() stay lock-free.
-        std::lock_guard<std::mutex> guard(registration_);
+        MutexLock guard(registration_);
         slot = Find(packed);
         if (slot < 0) {
             int next = highest_.load(std::memory_order_relaxed) + 1;

@@ -8,7 +8,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
+
+#include "util/lock.h"
 
 namespace Vane {
 
@@ -54,7 +55,7 @@ class CategoryTable {
     // Three characters packed in the low bytes plus a presence marker; 0 means unregistered.
     std::atomic<uint32_t> names_[kCategorySlotCount];
     std::atomic<int> highest_{7};
-    std::mutex registration_;
+    Mutex registration_;
 };
 
 // The process-wide category table.

@@ -102,11 +102,11 @@ class Logger {
     friend void ReleaseLogger();
 
     Logger() = default;
-    void CreateLocked();
-    void DestroyLocked();
+    void CreateLocked() REQUIRES(lock_);
+    void DestroyLocked() REQUIRES(lock_);
 
     CriticalSection lock_;
-    std::vector<LogTargetInterface*> targets_;
+    std::vector<LogTargetInterface*> targets_ GUARDED_BY(lock_);
     std::atomic<bool> created_{false};
     std::atomic<bool> disabled_{false};
     std::atomic<int32_t> minLevel_{kLogWarn};

@@ -63,7 +63,7 @@ void PostNotification(PluginBase& plugin, const Api::MissionsNotificationResourc
         NotificationToPost(existing.Value(), notification);
     if (!post) return;
     // Whether the post succeeded changes nothing here: the next fetch notifies afresh.
-    plugin.RequestVoid(HttpMethod::kPost, kNotificationsPath, *post);
+    static_cast<void>(plugin.RequestVoid(HttpMethod::kPost, kNotificationsPath, *post));
 }
 
 void NotifyNewMissions(PluginBase& plugin, const std::vector<Api::Mission>& missions) {

@@ -243,8 +243,8 @@ TEST_F(LoaderTest, ShutdownGivesTheValuePoolsEmptyRegionsBack) {
         BindingProperty tree;
         ASSERT_TRUE(tree.MakeStructure());
         for (int i = 0; i < 20000; ++i) {
-            tree.MemberForWrite("member " + std::to_string(i))
-                ->SetString("value " + std::to_string(i));
+            EXPECT_TRUE(tree.MemberForWrite("member " + std::to_string(i))
+                            ->SetString("value " + std::to_string(i)));
         }
     }
     ASSERT_GT(PageReserve::Instance().Statistics().regionsFree, 0u);
@@ -588,7 +588,7 @@ TEST_F(RequestsTest, TelemetryPostsTheEventNameUnchanged) {
     });
     BindingProperty parameters;
     ASSERT_TRUE(parameters.MakeStructure());
-    parameters.MemberForWrite("k")->SetString("v");
+    EXPECT_TRUE(parameters.MemberForWrite("k")->SetString("v"));
     EXPECT_FALSE(plugin->PostTelemetryEvent("a/b c", parameters).get().IsFailure());
     EXPECT_FALSE(plugin->PostTelemetryEvent("plain", BindingProperty()).get().IsFailure());
     std::vector<testing::RecordedRequest> requests = host.Requests();

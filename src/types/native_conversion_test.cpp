@@ -57,28 +57,28 @@ BindingProperty Float(double v) {
 }
 BindingProperty Text(std::string_view v) {
     BindingProperty value;
-    value.SetString(v);
+    EXPECT_TRUE(value.SetString(v));
     return value;
 }
 BindingProperty Enum(int32_t v, uint32_t typeId = StaticType::Id<Format>()) {
     BindingProperty value;
-    value.SetEnum(v, typeId);
+    EXPECT_TRUE(value.SetEnum(v, typeId));
     return value;
 }
 BindingProperty Blob() {
     BindingProperty value;
     const uint8_t bytes[] = {1, 2};
-    value.SetBlob(bytes);
+    EXPECT_TRUE(value.SetBlob(bytes));
     return value;
 }
 BindingProperty Collection() {
     BindingProperty value;
-    value.MakeCollection();
+    EXPECT_TRUE(value.MakeCollection());
     return value;
 }
 BindingProperty Structure() {
     BindingProperty value;
-    value.MakeStructure();
+    EXPECT_TRUE(value.MakeStructure());
     return value;
 }
 
@@ -341,7 +341,7 @@ TEST_F(NativeConversionTest, BlobAndObject) {
     EXPECT_EQ(ToBinding(registry_, std::vector<uint8_t>{7}).Value(), written);
 
     BindingProperty tree;
-    tree.MemberForWrite("a")->ElementAt(1)->SetString("x");
+    EXPECT_TRUE(tree.MemberForWrite("a")->ElementAt(1)->SetString("x"));
     for (const BindingProperty& input : {Empty(), Signed(3), tree}) {
         MaybeType<Failure, BindingProperty> copy = ConvertTo<BindingProperty>(registry_, input);
         ASSERT_TRUE(copy.HasValue());
@@ -360,7 +360,7 @@ TEST_F(NativeConversionTest, ScalarsToBinding) {
     EXPECT_EQ(ToBinding(registry_, std::string("t")).Value(), Text("t"));
     EXPECT_EQ(ToBinding(registry_, BindingBlob{{1, 2}}).Value(), Blob());
     BindingProperty map;
-    map.MemberForWrite("k")->SetString("v");
+    EXPECT_TRUE(map.MemberForWrite("k")->SetString("v"));
     EXPECT_EQ(ToBinding(registry_, std::map<std::string, std::string>{{"k", "v"}}).Value(), map);
 }
 

@@ -305,10 +305,10 @@ TEST_F(NativeJsonTest, OmitEmptyFieldsAreLeftOutExactlyWhenEmpty) {
         {"list", [](Holder& h) { h.list = {0}; }},
         {"table", [](Holder& h) { h.table["k"] = 0; }},
         {"extra false", [](Holder& h) { h.extra.SetBool(false); }},
-        {"extra zero enum", [](Holder& h) { h.extra.SetEnum(0, 1234); }},
-        {"extra empty structure", [](Holder& h) { h.extra.MakeStructure(); }},
-        {"extra string", [](Holder& h) { h.extra.SetString("s"); }},
-        {"extra collection", [](Holder& h) { h.extra.AppendElement(); }},
+        {"extra zero enum", [](Holder& h) { EXPECT_TRUE(h.extra.SetEnum(0, 1234)); }},
+        {"extra empty structure", [](Holder& h) { EXPECT_TRUE(h.extra.MakeStructure()); }},
+        {"extra string", [](Holder& h) { EXPECT_TRUE(h.extra.SetString("s")); }},
+        {"extra collection", [](Holder& h) { EXPECT_TRUE(h.extra.AppendElement()); }},
         {"plain fields set",
          [](Holder& h) {
              h.plainMood = Mood::kCalm;
@@ -376,15 +376,15 @@ TEST_F(NativeJsonTest, CollectionsMapsEnumsAndHeldValues) {
     wide.blobs = {BindingBlob{}, BindingBlob{{'a', 0, '\n', 0xFF}}};
     wide.inners = {Inner{}, Inner{2, "two"}};
     wide.values.resize(3);
-    wide.values[1].SetEnum(1, MoodId());
+    EXPECT_TRUE(wide.values[1].SetEnum(1, MoodId()));
     wide.values[2].MemberForWrite("z")->SetFloat(std::nan(""));
-    wide.values[2].MemberForWrite("a")->AppendElement()->SetEnum(9, MoodId());
+    EXPECT_TRUE(wide.values[2].MemberForWrite("a")->AppendElement()->SetEnum(9, MoodId()));
     // Keys out of byte order, sharing prefixes, beyond ASCII, empty, holding a NUL.
     for (const char* key : {"b", "a", "ab", "\xC3\xA9", "B", ""}) {
         wide.moodByName[key] = Mood::kAngry;
         wide.innerByName[key] = Inner{static_cast<int32_t>(std::strlen(key)), key};
         wide.reversed[key] = key;
-        wide.valueByName[key].SetString(key);
+        EXPECT_TRUE(wide.valueByName[key].SetString(key));
     }
     wide.innerByName[std::string("a\0b", 3)] = Inner{1, {}};
     wide.valueByName["empty"];

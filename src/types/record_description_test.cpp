@@ -177,14 +177,16 @@ namespace {
 
 BindingProperty Text(std::string_view text) {
     BindingProperty value;
-    value.SetString(text);
+    EXPECT_TRUE(value.SetString(text));
     return value;
 }
 
 void SetProgress(BindingProperty& out, int64_t current, int64_t total, std::string_view viewed) {
     out.MemberForWrite("currentProgress")->SetSigned(current);
     out.MemberForWrite("totalCount")->SetSigned(total);
-    if (!viewed.empty()) out.MemberForWrite("lastViewedProgress")->SetString(viewed);
+    if (!viewed.empty()) {
+        EXPECT_TRUE(out.MemberForWrite("lastViewedProgress")->SetString(viewed));
+    }
 }
 
 class RecordDescriptionTest : public ::testing::Test {
@@ -196,8 +198,8 @@ class RecordDescriptionTest : public ::testing::Test {
     // The canonical value of a mission, in exactly the form ToBinding produces.
     BindingProperty MissionValue() const {
         BindingProperty value;
-        value.MemberForWrite("id")->SetString("m-1");
-        value.MemberForWrite("colour")->SetEnum(2, ColourId());
+        EXPECT_TRUE(value.MemberForWrite("id")->SetString("m-1"));
+        EXPECT_TRUE(value.MemberForWrite("colour")->SetEnum(2, ColourId()));
         SetProgress(*value.MemberForWrite("progress"), 3, 10, "2");
         BindingProperty& history = *value.MemberForWrite("history");
         SetProgress(*history.ElementAt(0), 1, 2, "");
@@ -207,8 +209,8 @@ class RecordDescriptionTest : public ::testing::Test {
         counts.ElementAt(1)->SetSigned(std::numeric_limits<int64_t>::max());
         counts.ElementAt(2)->SetSigned(0);
         BindingProperty& palette = *value.MemberForWrite("palette");
-        palette.ElementAt(0)->SetEnum(3, ColourId());
-        palette.ElementAt(1)->SetEnum(1, ColourId());
+        EXPECT_TRUE(palette.ElementAt(0)->SetEnum(3, ColourId()));
+        EXPECT_TRUE(palette.ElementAt(1)->SetEnum(1, ColourId()));
         BindingProperty& bits = *value.MemberForWrite("bits");
         bits.ElementAt(0)->SetBool(true);
         bits.ElementAt(1)->SetBool(false);
@@ -225,10 +227,10 @@ class RecordDescriptionTest : public ::testing::Test {
         limits.MemberForWrite("weight")->SetFloat(1.5);
         limits.MemberForWrite("flag")->SetBool(true);
         BindingProperty& extra = *value.MemberForWrite("extra");
-        extra.ElementAt(0)->SetString("any");
+        EXPECT_TRUE(extra.ElementAt(0)->SetString("any"));
         extra.ElementAt(1)->MemberForWrite("k")->SetFloat(2.0);
         const uint8_t bytes[] = {0, 1, 255};
-        value.MemberForWrite("payload")->SetBlob(bytes);
+        EXPECT_TRUE(value.MemberForWrite("payload")->SetBlob(bytes));
         return value;
     }
 
@@ -355,7 +357,7 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
     const ReadCase cases[] = {
         {"required field missing",
          [](BindingProperty& v) {
-             v.MemberForWrite("progress")->MemberForWrite("currentProgress");
+             EXPECT_TRUE(v.MemberForWrite("progress")->MemberForWrite("currentProgress"));
          },
          "Couldn't assign value to 'progress' of type ProgressDTO because the input structure "
          "doesn't have required field 'totalCount'.",
@@ -379,8 +381,8 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
          }},
         {"empty members keep their values",
          [](BindingProperty& v) {
-             v.MemberForWrite("id");
-             v.MemberForWrite("counts");
+             EXPECT_TRUE(v.MemberForWrite("id"));
+             EXPECT_TRUE(v.MemberForWrite("counts"));
          },
          "",
          [](const Mission& m) {
@@ -389,7 +391,7 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
          }},
         {"vector given a structure fails and ends up empty",
          [](BindingProperty& v) {
-             v.MemberForWrite("id")->SetString("after");
+             EXPECT_TRUE(v.MemberForWrite("id")->SetString("after"));
              v.MemberForWrite("counts")->MemberForWrite("0")->SetSigned(1);
          },
          "Couldn't assign value to 'counts' of type vector because the input not a collection.",
@@ -404,7 +406,7 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
         {"vector elements: empty ones stay default, failures name the vector",
          [](BindingProperty& v) {
              BindingProperty& counts = *v.MemberForWrite("counts");
-             counts.ElementAt(0)->SetString("0x10");
+             EXPECT_TRUE(counts.ElementAt(0)->SetString("0x10"));
              counts.ElementAt(2)->SetUnsigned(3);
          },
          "",
@@ -415,14 +417,14 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
          [](BindingProperty& v) {
              BindingProperty& counts = *v.MemberForWrite("counts");
              counts.ElementAt(0)->SetSigned(1);
-             counts.ElementAt(1)->SetString("two");
+             EXPECT_TRUE(counts.ElementAt(1)->SetString("two"));
          },
          "Value two for 'counts' of type int64 is in an incorrect format", nullptr},
         {"map members: empty ones are skipped",
          [](BindingProperty& v) {
              BindingProperty& scores = *v.MemberForWrite("scores");
-             scores.MemberForWrite("kept")->SetString("-3");
-             scores.MemberForWrite("skipped");
+             EXPECT_TRUE(scores.MemberForWrite("kept")->SetString("-3"));
+             EXPECT_TRUE(scores.MemberForWrite("skipped"));
          },
          "",
          [](const Mission& m) {
@@ -430,9 +432,9 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
          }},
         {"enum by name, by decimal text, and strings from enums",
          [&](BindingProperty& v) {
-             v.MemberForWrite("colour")->SetString("3");
-             v.MemberForWrite("palette")->ElementAt(0)->SetString("Green");
-             v.MemberForWrite("id")->SetEnum(1, ColourId());
+             EXPECT_TRUE(v.MemberForWrite("colour")->SetString("3"));
+             EXPECT_TRUE(v.MemberForWrite("palette")->ElementAt(0)->SetString("Green"));
+             EXPECT_TRUE(v.MemberForWrite("id")->SetEnum(1, ColourId()));
          },
          "",
          [](const Mission& m) {
@@ -441,13 +443,13 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
              EXPECT_EQ(m.id, "Red");
          }},
         {"enum outside the enumeration",
-         [](BindingProperty& v) { v.MemberForWrite("colour")->SetString("Purple"); },
+         [](BindingProperty& v) { EXPECT_TRUE(v.MemberForWrite("colour")->SetString("Purple")); },
          "Purple is not a valid ColourEnum enumeration value for 'colour'.", nullptr},
         {"string from an enum value without a name",
-         [&](BindingProperty& v) { v.MemberForWrite("id")->SetEnum(7, ColourId()); },
+         [&](BindingProperty& v) { EXPECT_TRUE(v.MemberForWrite("id")->SetEnum(7, ColourId())); },
          "7 is not a valid enumeration value for 'id'.", nullptr},
         {"nested record of the wrong kind",
-         [](BindingProperty& v) { v.MemberForWrite("limits")->SetString("x"); },
+         [](BindingProperty& v) { EXPECT_TRUE(v.MemberForWrite("limits")->SetString("x")); },
          "Couldn't assign value to 'limits' of type LimitsDTO because the input not a "
          "structure.",
          nullptr},
@@ -457,7 +459,7 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
          },
          "Value 128 for 'tiny' of type int8 is out of range", nullptr},
         {"blob of the wrong kind",
-         [](BindingProperty& v) { v.MemberForWrite("payload")->SetString("bytes"); },
+         [](BindingProperty& v) { EXPECT_TRUE(v.MemberForWrite("payload")->SetString("bytes")); },
          "Couldn't assign value to 'payload' of type blob because the input is of an invalid "
          "type string.",
          nullptr},
@@ -470,7 +472,7 @@ TEST_F(RecordDescriptionTest, ReadingRecords) {
         mission.counts = {5};
         mission.scores = {{"old", 1}};
         BindingProperty input;
-        input.MakeStructure();
+        EXPECT_TRUE(input.MakeStructure());
         c.input(input);
         ConversionStatus status;
         FromBinding(registry_, input, mission, status);
@@ -514,7 +516,7 @@ TEST_F(RecordDescriptionTest, UnknownMembersAreIgnoredHoweverMany) {
             input.MemberForWrite("m" + std::to_string(index))->SetSigned(index);
         }
         SetProgress(input, 1, 2, "v");
-        input.MemberForWrite("currentProgressX")->SetString("not this one");
+        EXPECT_TRUE(input.MemberForWrite("currentProgressX")->SetString("not this one"));
         MaybeType<Failure, Progress> read = ConvertTo<Progress>(registry_, input);
         ASSERT_TRUE(read.HasValue()) << read.GetFailure().Message();
         EXPECT_EQ(read.Value(), (Progress{1, 2, "v"}));
@@ -524,8 +526,8 @@ TEST_F(RecordDescriptionTest, UnknownMembersAreIgnoredHoweverMany) {
 TEST_F(RecordDescriptionTest, FirstFailureInRegistrationOrderWins) {
     ASSERT_NE(RegisterType<Ordered>(registry_), nullptr);
     BindingProperty input;
-    input.MemberForWrite("alpha")->SetString("a");
-    input.MemberForWrite("zeta")->SetString("z");
+    EXPECT_TRUE(input.MemberForWrite("alpha")->SetString("a"));
+    EXPECT_TRUE(input.MemberForWrite("zeta")->SetString("z"));
     EXPECT_EQ(ConvertTo<Ordered>(registry_, input).GetFailure().Message(),
               "Value z for 'zeta' of type int32 is in an incorrect format");
 }
@@ -557,13 +559,13 @@ TEST(IsEmptyForOutputTest, EmptyMeansZeroFalseOrNoContent) {
         {"unsigned 0", [](BindingProperty& v) { v.SetUnsigned(0); }, true},
         {"float -0.0", [](BindingProperty& v) { v.SetFloat(-0.0); }, true},
         {"float 0.5", [](BindingProperty& v) { v.SetFloat(0.5); }, false},
-        {"enum 0", [](BindingProperty& v) { v.SetEnum(0, 7); }, true},
-        {"enum 1", [](BindingProperty& v) { v.SetEnum(1, 7); }, false},
-        {"string", [](BindingProperty& v) { v.SetString(""); }, true},
-        {"blob", [](BindingProperty& v) { v.SetBlob({}); }, true},
-        {"collection", [](BindingProperty& v) { v.MakeCollection(); }, true},
+        {"enum 0", [](BindingProperty& v) { EXPECT_TRUE(v.SetEnum(0, 7)); }, true},
+        {"enum 1", [](BindingProperty& v) { EXPECT_TRUE(v.SetEnum(1, 7)); }, false},
+        {"string", [](BindingProperty& v) { EXPECT_TRUE(v.SetString("")); }, true},
+        {"blob", [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob({})); }, true},
+        {"collection", [](BindingProperty& v) { EXPECT_TRUE(v.MakeCollection()); }, true},
         {"collection of one", [](BindingProperty& v) { v.ElementAt(0); }, false},
-        {"structure", [](BindingProperty& v) { v.MakeStructure(); }, true},
+        {"structure", [](BindingProperty& v) { EXPECT_TRUE(v.MakeStructure()); }, true},
     };
     for (const Case& c : cases) {
         BindingProperty value;

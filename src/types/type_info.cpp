@@ -4,8 +4,9 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <new>
+
+#include "util/lock.h"
 
 namespace Vane {
 namespace {
@@ -46,9 +47,9 @@ const char* NativeKindName(uint32_t code) noexcept {
 const TypeInfo& PlaceholderTypeInfo(uint32_t id) noexcept {
     if (id == kPlaceholderTypeId) return NameOnlyEntry().info;
     // Entries are never freed: type infos must outlive every registry that refers to them.
-    static std::mutex mutex;
+    static Mutex mutex;
     static auto* entries = new (std::nothrow) std::map<uint32_t, std::unique_ptr<PlaceholderEntry>>;
-    std::lock_guard lock(mutex);
+    MutexLock lock(mutex);
     if (!entries) return NameOnlyEntry().info;
     try {
         auto [slot, inserted] = entries->try_emplace(id);

@@ -30,13 +30,13 @@ size_t TypeIdHash::operator()(uint32_t id) const noexcept {
 TypeRegistry::~TypeRegistry() = default;
 
 const TypeDescriptor* TypeRegistry::FindById(uint32_t id) const noexcept {
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     auto found = typesById_.find(id);
     return found == typesById_.end() ? nullptr : found->second;
 }
 
 const TypeDescriptor* TypeRegistry::FindByName(std::string_view name) const noexcept {
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     return FindByNameLocked(name);
 }
 
@@ -47,7 +47,7 @@ uint32_t TypeRegistry::TypeIdOf(std::string_view name) const noexcept {
 
 MaybeType<Failure, std::vector<const TypeDescriptor*>> TypeRegistry::Types() const noexcept {
     using Result = std::vector<const TypeDescriptor*>;
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     try {
         Result copy;
         copy.reserve(types_.size());
@@ -60,7 +60,7 @@ MaybeType<Failure, std::vector<const TypeDescriptor*>> TypeRegistry::Types() con
 
 MaybeType<Failure, std::vector<FunctionDescription>> TypeRegistry::Functions() const noexcept {
     using Result = std::vector<FunctionDescription>;
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     try {
         return Result(functions_.begin(), functions_.end());
     } catch (const std::exception&) {
@@ -70,7 +70,7 @@ MaybeType<Failure, std::vector<FunctionDescription>> TypeRegistry::Functions() c
 
 MaybeType<Failure, std::vector<EventDescription>> TypeRegistry::Events() const noexcept {
     using Result = std::vector<EventDescription>;
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     try {
         return Result(events_.begin(), events_.end());
     } catch (const std::exception&) {
@@ -81,7 +81,7 @@ MaybeType<Failure, std::vector<EventDescription>> TypeRegistry::Events() const n
 MaybeType<Failure, std::vector<const FunctionDescription*>> TypeRegistry::FunctionRecords()
     const noexcept {
     using Result = std::vector<const FunctionDescription*>;
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     try {
         Result records;
         records.reserve(functions_.size());
@@ -95,7 +95,7 @@ MaybeType<Failure, std::vector<const FunctionDescription*>> TypeRegistry::Functi
 MaybeType<Failure, std::vector<const EventDescription*>> TypeRegistry::EventRecords()
     const noexcept {
     using Result = std::vector<const EventDescription*>;
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     try {
         Result records;
         records.reserve(events_.size());
@@ -107,7 +107,7 @@ MaybeType<Failure, std::vector<const EventDescription*>> TypeRegistry::EventReco
 }
 
 bool TypeRegistry::AddFunction(FunctionDescription function) noexcept {
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     for (const FunctionDescription& present : functions_) {
         if (present.name == function.name) return false;
     }
@@ -120,7 +120,7 @@ bool TypeRegistry::AddFunction(FunctionDescription function) noexcept {
 }
 
 const char* TypeRegistry::EnumName(uint32_t typeId, int32_t value) const noexcept {
-    std::lock_guard lock(mutex_);
+    ScopedLock lock(mutex_);
     auto found = typesById_.find(typeId);
     if (found == typesById_.end() || !found->second->isEnum) return nullptr;
     const EnumeratorRecord* enumerator = found->second->FindEnumerator(value);

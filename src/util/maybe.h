@@ -19,7 +19,7 @@ struct FailureTag {
 inline constexpr FailureTag kFailureTag{};
 
 template <class E, class T>
-class MaybeType {
+class [[nodiscard]] MaybeType {
   public:
     // A default-constructed value.
     MaybeType() requires std::is_default_constructible_v<T> : storage_(std::in_place_index<0>) {}
@@ -69,7 +69,7 @@ class MaybeType {
 };
 
 template <class E>
-class MaybeType<E, void> {
+class [[nodiscard]] MaybeType<E, void> {
   public:
     // Success.
     MaybeType() = default;

@@ -100,20 +100,26 @@ BindingProperty::~BindingProperty() {
 }
 
 BindingProperty::BindingProperty(const BindingProperty& other) noexcept : BindingProperty() {
-    CopyFrom(other);
+    // A copy that runs out of memory is left empty (see the header); CopyFrom says so to
+    // callers that must know.
+    static_cast<void>(CopyFrom(other));
 }
 
 BindingProperty::BindingProperty(BindingProperty&& other) noexcept : BindingProperty() {
-    MoveFrom(other);
+    // As for copies: without memory the value is left empty; MoveFrom reports it.
+    static_cast<void>(MoveFrom(other));
 }
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& other) noexcept {
-    CopyFrom(other);
+    // A copy that runs out of memory is left empty (see the header); CopyFrom says so to
+    // callers that must know.
+    static_cast<void>(CopyFrom(other));
     return *this;
 }
 
 BindingProperty& BindingProperty::operator=(BindingProperty&& other) noexcept {
-    MoveFrom(other);
+    // As for copies: without memory the value is left empty; MoveFrom reports it.
+    static_cast<void>(MoveFrom(other));
     return *this;
 }
 

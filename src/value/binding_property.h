@@ -131,24 +131,24 @@ class BindingProperty {
     void SetFloat(double value) noexcept;
     // Makes the value a string interned in the store (an empty text uses the shared empty
     // string and needs no store). False, leaving the value empty, when memory ran out.
-    bool SetString(std::string_view text) noexcept;
+    [[nodiscard]] bool SetString(std::string_view text) noexcept;
     // As above; a null text is the empty string.
-    bool SetString(const char* text) noexcept;
+    [[nodiscard]] bool SetString(const char* text) noexcept;
     // Makes the value a blob holding a copy of the bytes. False, leaving the value empty, when
     // memory ran out.
-    bool SetBlob(std::span<const uint8_t> bytes) noexcept;
+    [[nodiscard]] bool SetBlob(std::span<const uint8_t> bytes) noexcept;
     // Makes the value a zero-filled blob of `size` bytes and returns them for filling in
     // place; null, leaving the value empty, when memory ran out.
     uint8_t* MakeBlob(size_t size) noexcept;
     // Makes the value an enum {value, typeId}. False, leaving the value empty, when memory ran
     // out.
-    bool SetEnum(int32_t value, uint32_t typeId) noexcept;
+    [[nodiscard]] bool SetEnum(int32_t value, uint32_t typeId) noexcept;
     // Makes the value an empty collection; no change when it already is one. False, leaving
     // the value empty, when memory ran out.
-    bool MakeCollection() noexcept;
+    [[nodiscard]] bool MakeCollection() noexcept;
     // Makes the value an empty structure; no change when it already is one. False, leaving
     // the value empty, when memory ran out.
-    bool MakeStructure() noexcept;
+    [[nodiscard]] bool MakeStructure() noexcept;
 
     // ---- Copy and move with results ----
 
@@ -156,13 +156,13 @@ class BindingProperty {
     // when needed): strings and member names are re-interned, blobs and enums copied, children
     // copied in order. Safe when `source` lies inside this value. False, leaving the value
     // empty, when memory ran out.
-    bool CopyFrom(const BindingProperty& source) noexcept;
+    [[nodiscard]] bool CopyFrom(const BindingProperty& source) noexcept;
     // Moves `source` into this value: when both own their stores they swap payload, store,
     // kind and flag, and `source` (now holding this value's former content) is cleared;
     // otherwise this value receives `source`'s content in its own store and `source` is
     // cleared. `source` must not be an ancestor of this value. False when memory ran out (this
     // value is then empty).
-    bool MoveFrom(BindingProperty& source) noexcept;
+    [[nodiscard]] bool MoveFrom(BindingProperty& source) noexcept;
 
     // ---- Readers (a wrong kind yields the default; nothing converts) ----
 
@@ -197,7 +197,7 @@ class BindingProperty {
 
     // Reserves room for `count` elements without changing the size. Only on a collection;
     // false for other kinds, for `count` above kMaxCollectionSize and when memory ran out.
-    bool Reserve(size_t count) noexcept;
+    [[nodiscard]] bool Reserve(size_t count) noexcept;
     // Element `index`, writable: makes the value a collection if it is not one (clearing it)
     // and appends empty elements until the index exists. Null, leaving the value unchanged,
     // when `index` is not below kMaxCollectionSize or memory ran out. The pointer, like every
@@ -205,7 +205,7 @@ class BindingProperty {
     BindingProperty* ElementAt(size_t index) noexcept;
     // Appends an empty element and returns it for building in place (making the value a
     // collection if it is not one); null when the collection is full or memory ran out.
-    BindingProperty* AppendElement() noexcept;
+    [[nodiscard]] BindingProperty* AppendElement() noexcept;
     // Element `index` of a collection, or the shared empty value.
     const BindingProperty& Element(size_t index) const noexcept;
     // The elements in order (empty for other kinds).
@@ -217,7 +217,7 @@ class BindingProperty {
     // Member `name`, writable: makes the value a structure if it is not one (clearing it) and
     // inserts an empty member when missing. Null when memory ran out. Member pointers stay
     // valid until that member is removed or the structure is cleared.
-    BindingProperty* MemberForWrite(std::string_view name) noexcept;
+    [[nodiscard]] BindingProperty* MemberForWrite(std::string_view name) noexcept;
     // Member `name` of a structure, or the shared empty value when missing or not a structure.
     const BindingProperty& Member(std::string_view name) const noexcept;
     // Member `name` of a structure, or null when missing or not a structure.

@@ -67,28 +67,32 @@ TEST(BindingPropertyTest, KindsSizesAndTexts) {
          "-0.000000"},
         {"float large", [](BindingProperty& v) { v.SetFloat(1e20); }, PropertyKind::kFloat, 1,
          "100000000000000000000.000000"},
-        {"string", [](BindingProperty& v) { v.SetString("h\xC3\xA9llo"); }, PropertyKind::kString,
-         6, "h\xC3\xA9llo"},
-        {"empty string", [](BindingProperty& v) { v.SetString(""); }, PropertyKind::kString, 0, ""},
-        {"null string", [](BindingProperty& v) { v.SetString(static_cast<const char*>(nullptr)); },
+        {"string", [](BindingProperty& v) { EXPECT_TRUE(v.SetString("h\xC3\xA9llo")); },
+         PropertyKind::kString, 6, "h\xC3\xA9llo"},
+        {"empty string", [](BindingProperty& v) { EXPECT_TRUE(v.SetString("")); },
          PropertyKind::kString, 0, ""},
-        {"blob", [](BindingProperty& v) { v.SetBlob(Bytes("raw")); }, PropertyKind::kBlob, 3,
-         "raw"},
-        {"empty blob", [](BindingProperty& v) { v.SetBlob({}); }, PropertyKind::kBlob, 0, ""},
-        {"enum", [](BindingProperty& v) { v.SetEnum(-7, 0xABCD); }, PropertyKind::kEnum, 1, "-7"},
+        {"null string",
+         [](BindingProperty& v) { EXPECT_TRUE(v.SetString(static_cast<const char*>(nullptr))); },
+         PropertyKind::kString, 0, ""},
+        {"blob", [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob(Bytes("raw"))); },
+         PropertyKind::kBlob, 3, "raw"},
+        {"empty blob", [](BindingProperty& v) { EXPECT_TRUE(v.SetBlob({})); }, PropertyKind::kBlob,
+         0, ""},
+        {"enum", [](BindingProperty& v) { EXPECT_TRUE(v.SetEnum(-7, 0xABCD)); },
+         PropertyKind::kEnum, 1, "-7"},
         {"collection",
          [](BindingProperty& v) {
              v.AppendElement()->SetSigned(1);
-             v.AppendElement()->SetString("x");
+             EXPECT_TRUE(v.AppendElement()->SetString("x"));
          },
          PropertyKind::kCollection, 2, ""},
-        {"empty collection", [](BindingProperty& v) { v.MakeCollection(); },
+        {"empty collection", [](BindingProperty& v) { EXPECT_TRUE(v.MakeCollection()); },
          PropertyKind::kCollection, 0, ""},
         {"structure",
          [](BindingProperty& v) {
              v.MemberForWrite("a")->SetBool(true);
-             v.MemberForWrite("b");
-             v.MemberForWrite("c")->MakeStructure();
+             EXPECT_TRUE(v.MemberForWrite("b"));
+             EXPECT_TRUE(v.MemberForWrite("c")->MakeStructure());
          },
          PropertyKind::kStructure, 3, ""},
     };
@@ -143,13 +147,14 @@ TEST(BindingPropertyTest, ReadersReturnThePayload) {
     EXPECT_EQ(value.GetFloat(), 0.25);
     value.SetBool(true);
     EXPECT_TRUE(value.GetBool());
-    value.SetEnum(12, 0xFEEDu);
+    EXPECT_TRUE(value.SetEnum(12, 0xFEEDu));
     EXPECT_EQ(value.GetEnum(), (EnumRecord{12, 0xFEEDu}));
     const std::string text("with\0nul", 8);
-    value.SetString(text);
+    EXPECT_TRUE(value.SetString(text));
     EXPECT_EQ(value.GetString(), text);
     EXPECT_EQ(value.GetString().data()[8], '\0');  // interned texts are terminated
-    value.SetBlob(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), 8));
+    EXPECT_TRUE(
+        value.SetBlob(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), 8)));
     EXPECT_EQ(value.AsText(), text);
     uint8_t* bytes = value.MakeBlob(4);
     ASSERT_NE(bytes, nullptr);
@@ -171,7 +176,7 @@ TEST(BindingPropertyTest, MembersIterateInByteWiseNameOrder) {
 TEST(BindingPropertyTest, WritingAnExistingMemberReplacesIt) {
     BindingProperty value;
     BindingProperty* first = value.MemberForWrite("key");
-    first->SetString("one");
+    EXPECT_TRUE(first->SetString("one"));
     BindingProperty* again = value.MemberForWrite("key");
     EXPECT_EQ(first, again);
     again->SetSigned(2);
@@ -199,7 +204,7 @@ TEST(BindingPropertyTest, ReadingAMissingMemberAddsNothing) {
 
 TEST(BindingPropertyTest, MemberForWriteTurnsOtherKindsIntoStructures) {
     BindingProperty value;
-    value.SetString("member");
+    EXPECT_TRUE(value.SetString("member"));
     // The name is the value's own text, which the conversion to a structure releases.
     BindingProperty* member = value.MemberForWrite(value.GetString());
     ASSERT_NE(member, nullptr);
@@ -210,7 +215,7 @@ TEST(BindingPropertyTest, MemberForWriteTurnsOtherKindsIntoStructures) {
 
 TEST(BindingPropertyTest, RemoveMember) {
     BindingProperty value;
-    value.MemberForWrite("gone")->SetString("payload");
+    EXPECT_TRUE(value.MemberForWrite("gone")->SetString("payload"));
     value.MemberForWrite("kept")->SetSigned(1);
     EXPECT_TRUE(value.RemoveMember("gone"));
     EXPECT_FALSE(value.RemoveMember("gone"));
@@ -230,7 +235,7 @@ TEST(BindingPropertyTest, MutableMemberIterationWritesThrough) {
 
 TEST(BindingPropertyTest, ElementAtGrowsTheCollection) {
     BindingProperty value;
-    value.SetString("replaced");
+    EXPECT_TRUE(value.SetString("replaced"));
     BindingProperty* fourth = value.ElementAt(3);
     ASSERT_NE(fourth, nullptr);
     fourth->SetSigned(4);
@@ -252,7 +257,9 @@ TEST(BindingPropertyTest, ElementsKeepTheirContentAcrossGrowth) {
     for (int index = 0; index < 1000; ++index) {
         BindingProperty* element = value.AppendElement();
         ASSERT_NE(element, nullptr);
-        if (index % 3 == 0) element->SetString("s" + std::to_string(index));
+        if (index % 3 == 0) {
+            EXPECT_TRUE(element->SetString("s" + std::to_string(index)));
+        }
         if (index % 3 == 1) element->MemberForWrite("n")->SetSigned(index);
         if (index % 3 == 2) element->AppendElement()->SetSigned(index);
     }
@@ -296,7 +303,7 @@ TEST(BindingPropertyTest, MakeContainerKeepsAnExistingContainer) {
     EXPECT_EQ(collection.Size(), 1u);
     EXPECT_TRUE(collection.MakeStructure());
     EXPECT_EQ(collection.Size(), 0u);
-    collection.MemberForWrite("m");
+    EXPECT_TRUE(collection.MemberForWrite("m"));
     EXPECT_TRUE(collection.MakeStructure());
     EXPECT_EQ(collection.Size(), 1u);
 }
@@ -306,8 +313,8 @@ TEST(BindingPropertyTest, SameTextInOneStoreIsInternedOnce) {
     root.ElementAt(1);
     BindingProperty* first = root.ElementAt(0);  // element pointers taken after growth
     BindingProperty* second = root.ElementAt(1);
-    first->SetString("shared text");
-    second->SetString("shared text");
+    EXPECT_TRUE(first->SetString("shared text"));
+    EXPECT_TRUE(second->SetString("shared text"));
     BindingStore* store = root.Store();
     const StringRecord* record = store->Find("shared text");
     ASSERT_NE(record, nullptr);
@@ -315,7 +322,7 @@ TEST(BindingPropertyTest, SameTextInOneStoreIsInternedOnce) {
     EXPECT_EQ(first->GetString().data(), second->GetString().data());
     // Member names share the records of equal string values.
     root.Elements()[0].Clear();
-    root.ElementAt(2)->MemberForWrite("shared text");
+    EXPECT_TRUE(root.ElementAt(2)->MemberForWrite("shared text"));
     EXPECT_EQ(store->Find("shared text")->refCount, 2u);
     root.Elements()[1].Clear();
     root.Elements()[2].Clear();
@@ -325,18 +332,18 @@ TEST(BindingPropertyTest, SameTextInOneStoreIsInternedOnce) {
 
 TEST(BindingPropertyTest, EmptyTextNeverEntersTheInternTable) {
     BindingProperty root;
-    root.MakeCollection();
+    EXPECT_TRUE(root.MakeCollection());
     const size_t before = root.Store()->GetStatistics().internedStrings;
-    root.AppendElement()->SetString("");
-    root.AppendElement()->SetString(static_cast<const char*>(nullptr));
-    root.AppendElement()->SetString(std::string_view());
+    EXPECT_TRUE(root.AppendElement()->SetString(""));
+    EXPECT_TRUE(root.AppendElement()->SetString(static_cast<const char*>(nullptr)));
+    EXPECT_TRUE(root.AppendElement()->SetString(std::string_view()));
     EXPECT_EQ(root.Store()->GetStatistics().internedStrings, before);
     for (const BindingProperty& element : root.Elements()) {
         EXPECT_EQ(element.Kind(), PropertyKind::kString);
         EXPECT_EQ(element.GetString().data(), BindingStore::EmptyString()->Data());
     }
     BindingProperty alone;
-    alone.SetString("");
+    EXPECT_TRUE(alone.SetString(""));
     EXPECT_EQ(alone.Store(), nullptr);  // no store needed for the shared empty string
     root.Clear();
     EXPECT_EQ(BindingStore::EmptyString()->refCount, 0u);
@@ -344,19 +351,19 @@ TEST(BindingPropertyTest, EmptyTextNeverEntersTheInternTable) {
 
 TEST(BindingPropertyTest, SettersMayReadTheirOwnPayload) {
     BindingProperty value;
-    value.SetString("a text long enough to be worth freeing");
-    value.SetString(value.GetString());
+    EXPECT_TRUE(value.SetString("a text long enough to be worth freeing"));
+    EXPECT_TRUE(value.SetString(value.GetString()));
     EXPECT_EQ(value.GetString(), "a text long enough to be worth freeing");
-    value.SetString(value.GetString().substr(2, 4));
+    EXPECT_TRUE(value.SetString(value.GetString().substr(2, 4)));
     EXPECT_EQ(value.GetString(), "text");
-    value.SetBlob(Bytes("bytes of a blob"));
-    value.SetBlob(value.GetBlob().subspan(11));
+    EXPECT_TRUE(value.SetBlob(Bytes("bytes of a blob")));
+    EXPECT_TRUE(value.SetBlob(value.GetBlob().subspan(11)));
     EXPECT_EQ(value.AsText(), "blob");
 }
 
 TEST(BindingPropertyTest, ClearKeepsTheStore) {
     BindingProperty value;
-    value.SetString("x");
+    EXPECT_TRUE(value.SetString("x"));
     BindingStore* store = value.Store();
     value.Clear();
     EXPECT_TRUE(value.IsEmpty());
@@ -366,17 +373,17 @@ TEST(BindingPropertyTest, ClearKeepsTheStore) {
 
 // A tree with every kind, used by the copy and move tests.
 void BuildSample(BindingProperty& value) {
-    value.MemberForWrite("name")->SetString("sample");
+    EXPECT_TRUE(value.MemberForWrite("name")->SetString("sample"));
     value.MemberForWrite("count")->SetUnsigned(3);
     value.MemberForWrite("ratio")->SetFloat(0.5);
     value.MemberForWrite("flag")->SetBool(true);
-    value.MemberForWrite("level")->SetEnum(2, 0x1234);
-    value.MemberForWrite("raw")->SetBlob(Bytes("\x01\x02"));
-    value.MemberForWrite("nothing");
+    EXPECT_TRUE(value.MemberForWrite("level")->SetEnum(2, 0x1234));
+    EXPECT_TRUE(value.MemberForWrite("raw")->SetBlob(Bytes("\x01\x02")));
+    EXPECT_TRUE(value.MemberForWrite("nothing"));
     BindingProperty* list = value.MemberForWrite("list");
     list->AppendElement()->SetSigned(-1);
-    list->AppendElement()->SetString("sample");
-    list->AppendElement()->MemberForWrite("inner")->SetString("deep");
+    EXPECT_TRUE(list->AppendElement()->SetString("sample"));
+    EXPECT_TRUE(list->AppendElement()->MemberForWrite("inner")->SetString("deep"));
 }
 
 TEST(BindingPropertyTest, CopyIsDeepAndUsesItsOwnStore) {
@@ -391,7 +398,8 @@ TEST(BindingPropertyTest, CopyIsDeepAndUsesItsOwnStore) {
     EXPECT_EQ(copy.Store()->Find("inner")->refCount, 1u);
     EXPECT_EQ(MemberNames(copy), MemberNames(source));
 
-    copy.MemberForWrite("list")->ElementAt(2)->MemberForWrite("inner")->SetString("changed");
+    EXPECT_TRUE(
+        copy.MemberForWrite("list")->ElementAt(2)->MemberForWrite("inner")->SetString("changed"));
     EXPECT_EQ(source.Member("list").Element(2).Member("inner").GetString(), "deep");
     EXPECT_FALSE(copy == source);
 
@@ -421,7 +429,7 @@ TEST(BindingPropertyTest, MoveBetweenRootsSwapsStores) {
     BindingProperty source;
     BuildSample(source);
     BindingProperty target;
-    target.SetString("old content");
+    EXPECT_TRUE(target.SetString("old content"));
     BindingStore* sourceStore = source.Store();
     BindingStore* targetStore = target.Store();
     BindingProperty expected(source);
@@ -488,13 +496,13 @@ TEST(BindingPropertyTest, EqualityComparesDeeply) {
     BuildSample(a);
     BuildSample(b);
     EXPECT_TRUE(a == b);
-    b.MemberForWrite("level")->SetEnum(2, 0x1235);
+    EXPECT_TRUE(b.MemberForWrite("level")->SetEnum(2, 0x1235));
     EXPECT_FALSE(a == b);
-    b.MemberForWrite("level")->SetEnum(2, 0x1234);
+    EXPECT_TRUE(b.MemberForWrite("level")->SetEnum(2, 0x1234));
     b.MemberForWrite("count")->SetSigned(3);  // same number, other kind
     EXPECT_FALSE(a == b);
     b.MemberForWrite("count")->SetUnsigned(3);
-    b.MemberForWrite("extra");
+    EXPECT_TRUE(b.MemberForWrite("extra"));
     EXPECT_FALSE(a == b);
 }
 

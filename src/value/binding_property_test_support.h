@@ -3,6 +3,7 @@
 #define PYX_VALUE_BINDING_PROPERTY_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <string_view>
 #include <utility>
@@ -39,24 +40,36 @@ inline BindingProperty Float(double value) {
     return property;
 }
 
+// A fixture short of what the test asked for would make its assertions meaningless: when
+// memory runs out while one is built, the test program stops.
+inline void Built(bool done) {
+    if (!done) std::abort();
+}
+
 inline BindingProperty String(std::string_view text) {
     BindingProperty property;
-    property.SetString(text);
+    Built(property.SetString(text));
     return property;
 }
 
 inline BindingProperty Collection(std::initializer_list<BindingProperty> elements) {
     BindingProperty property;
-    property.MakeCollection();
-    for (const BindingProperty& element : elements) property.AppendElement()->CopyFrom(element);
+    Built(property.MakeCollection());
+    for (const BindingProperty& element : elements) {
+        BindingProperty* slot = property.AppendElement();
+        Built(slot != nullptr && slot->CopyFrom(element));
+    }
     return property;
 }
 
 inline BindingProperty Structure(
     std::initializer_list<std::pair<std::string_view, BindingProperty>> members) {
     BindingProperty property;
-    property.MakeStructure();
-    for (const auto& [name, value] : members) property.MemberForWrite(name)->CopyFrom(value);
+    Built(property.MakeStructure());
+    for (const auto& [name, value] : members) {
+        BindingProperty* slot = property.MemberForWrite(name);
+        Built(slot != nullptr && slot->CopyFrom(value));
+    }
     return property;
 }
 

@@ -9,7 +9,10 @@ void ConversionStatus::Fail(std::string_view message) noexcept {
     const std::string text(message);
     value_.Clear();
     ok_ = false;
-    if (BindingProperty* error = value_.MemberForWrite("error")) error->SetString(text);
+    // Without memory for the text the status still fails, with an empty message.
+    if (BindingProperty* error = value_.MemberForWrite("error")) {
+        static_cast<void>(error->SetString(text));
+    }
 }
 
 std::string_view ConversionStatus::Error() const noexcept {

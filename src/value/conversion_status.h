@@ -12,7 +12,7 @@ namespace Vane {
 // decoders build their result in the value; conversions to native records use the status only
 // to report failure. Every such operation returns at once when the flag is already clear, so
 // the first failure wins. A failed status holds the structure {"error": message}.
-class ConversionStatus {
+class [[nodiscard]] ConversionStatus {
   public:
     // An ok status with an empty value.
     ConversionStatus() noexcept = default;

@@ -32,7 +32,7 @@ TEST(ConversionStatusTest, FailLeavesOnlyTheErrorStructure) {
 
 TEST(ConversionStatusTest, ErrorIsEmptyUnlessFailedWithAStringError) {
     ConversionStatus ok;
-    ok.Value().MemberForWrite("error")->SetString("not a failure");
+    EXPECT_TRUE(ok.Value().MemberForWrite("error")->SetString("not a failure"));
     EXPECT_EQ(ok.Error(), "");
 
     ConversionStatus failed;

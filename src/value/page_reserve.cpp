@@ -162,7 +162,7 @@ PageReserve::Region* PageReserve::MapRegion() noexcept {
 }
 
 void* PageReserve::AcquirePage() noexcept {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     Region* region = withFreePages_.empty() ? MapRegion() : Find(withFreePages_.back());
     if (!region) return nullptr;
     if (region->usedMask == 0) --statistics_.regionsFree;
@@ -190,7 +190,7 @@ void PageReserve::ReleasePage(void* page) noexcept {
     const uintptr_t address = reinterpret_cast<uintptr_t>(page);
     const uintptr_t base = address & ~(uintptr_t{kRegionSize} - 1);
     const unsigned index = static_cast<unsigned>((address - base) / kPageSize);
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     Region* region = Find(base);
     if (!region) return;
     const uint16_t bit = static_cast<uint16_t>(1u << index);
@@ -213,7 +213,7 @@ void PageReserve::ReleasePage(void* page) noexcept {
 }
 
 void PageReserve::Trim() noexcept {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     // Erasing shifts table entries, so collect the empty regions first.
     uintptr_t empty[kMaxCachedRegions];
     size_t count = 0;
@@ -228,7 +228,7 @@ void PageReserve::Trim() noexcept {
 }
 
 PageReserveStatistics PageReserve::Statistics() const noexcept {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return statistics_;
 }
 

@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <vector>
+
+#include "util/lock.h"
 
 namespace Vane {
 
@@ -74,23 +75,24 @@ class PageReserve {
     PageReserve() = default;
     ~PageReserve() = default;
 
-    size_t Home(uintptr_t base) const noexcept;
-    Region* Find(uintptr_t base) noexcept;
-    bool Insert(uintptr_t base) noexcept;
-    void Erase(Region* region) noexcept;
-    bool Rehash(size_t slots) noexcept;
-    Region* MapRegion() noexcept;
-    void Unlist(uintptr_t base) noexcept;
-    void Unmap(Region* region) noexcept;
+    size_t Home(uintptr_t base) const noexcept REQUIRES(mutex_);
+    Region* Find(uintptr_t base) noexcept REQUIRES(mutex_);
+    bool Insert(uintptr_t base) noexcept REQUIRES(mutex_);
+    void Erase(Region* region) noexcept REQUIRES(mutex_);
+    bool Rehash(size_t slots) noexcept REQUIRES(mutex_);
+    Region* MapRegion() noexcept REQUIRES(mutex_);
+    void Unlist(uintptr_t base) noexcept REQUIRES(mutex_);
+    void Unmap(Region* region) noexcept REQUIRES(mutex_);
 
     // The bookkeeping lives in two flat vectors that only grow (doubling), so handing out and
     // taking back pages costs no heap block once they have reached the process's peak.
-    mutable std::mutex mutex_;
-    std::vector<Region> table_;  // open addressing, linear probing, load <= 1/2
-    size_t regionCount_ = 0;
-    std::vector<uintptr_t> withFreePages_;  // bases of regions with a free page
-    PageReserveStatistics statistics_;
-    size_t highWaterRegions_ = 0;  // most regions held at once since the last Trim
+    mutable Mutex mutex_;
+    std::vector<Region> table_ GUARDED_BY(mutex_);  // open addressing, linear probing, load <= 1/2
+    size_t regionCount_ GUARDED_BY(mutex_) = 0;
+    std::vector<uintptr_t> withFreePages_ GUARDED_BY(mutex_);  // bases of regions with a free page
+    PageReserveStatistics statistics_ GUARDED_BY(mutex_);
+    size_t highWaterRegions_ GUARDED_BY(mutex_) =
+        0;  // most regions held at once since the last Trim
 };
 
 }  // namespace Vane

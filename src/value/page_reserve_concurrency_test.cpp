@@ -26,7 +26,8 @@ TEST(PageReserveConcurrencyTest, TreesOnManyThreadsShareTheReserve) {
                 for (int index = 0; index < 400; ++index) {
                     BindingProperty* record = tree.AppendElement();
                     record->MemberForWrite("id")->SetSigned(thread * 100000 + index);
-                    record->MemberForWrite("name")->SetString("n" + std::to_string(index));
+                    EXPECT_TRUE(
+                        record->MemberForWrite("name")->SetString("n" + std::to_string(index)));
                 }
                 BindingProperty copy(tree);
                 for (int index = 0; index < 400; ++index) {

@@ -83,9 +83,10 @@ int main() {
                                            {"m-2", "Earn 100 tokens", {100, 100}, true}};
 
     LocalApi api;
-    RegisterRoute(api, HttpMethod::kGet, "/pyx-missions/v1/missions",
-                  [&]() -> std::vector<demo::Mission> { return missions; });
-    RegisterRoute(
+    MaybeType<Failure, const RouteBinding*> list =
+        RegisterRoute(api, HttpMethod::kGet, "/pyx-missions/v1/missions",
+                      [&]() -> std::vector<demo::Mission> { return missions; });
+    MaybeType<Failure, const RouteBinding*> update = RegisterRoute(
         api, HttpMethod::kPut, "/pyx-missions/v1/missions/{id}",
         [&](const std::string& id, const demo::Progress& progress) -> MaybeType<Failure, void> {
             for (auto& mission : missions) {
@@ -97,6 +98,13 @@ int main() {
             return Failure(404, "Unknown mission {id}", id);
         },
         {{"id", ArgumentLocation::kPath}, {"progress", ArgumentLocation::kBody}});
+    for (const MaybeType<Failure, const RouteBinding*>* route : {&list, &update}) {
+        if (route->IsFailure()) {
+            std::fprintf(stderr, "demo: a route was not registered: %s\n",
+                         route->GetFailure().Message().c_str());
+            return 1;
+        }
+    }
 
     MaybeType<Failure, std::unique_ptr<HostRouteTable>> built = BuildHostRouteTable(api);
     if (built.IsFailure()) {

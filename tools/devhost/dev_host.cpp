@@ -42,7 +42,7 @@ BindingProperty CopyOf(const HostValue& value) {
     BindingProperty copy;
     HostErrorSlot error;
     if (!HostValueToBinding(value, "<value>", copy, error)) {
-        copy.MakeStructure();
+        Require(copy.MakeStructure());
         SetMemberString(copy, "unreadable", error.text != nullptr ? error.text : "");
     }
     ReleaseHostError(error);
@@ -186,12 +186,12 @@ HostValueArena& DevHost::ArenaForRequest() {
 void DevHost::Request(HostResponseArea& response, const HostRequestRecord& request) {
     const std::string url = request.url != nullptr ? request.url : "";
     BindingProperty entry;
-    entry.MakeStructure();
+    Require(entry.MakeStructure());
     SetMemberSigned(entry, "time", NowMillis());
     SetMemberString(entry, "method", MethodName(request.method));
     SetMemberString(entry, "url", url);
     BindingProperty* recorded = entry.MemberForWrite("arguments");
-    if (recorded != nullptr) recorded->MakeCollection();
+    if (recorded != nullptr) Require(recorded->MakeCollection());
 
     std::vector<RequestArgument> arguments;
     std::string unreadable;
@@ -246,7 +246,7 @@ void DevHost::FireEvent(const HostOutgoingEvent& event) {
     const std::string name = event.eventName != nullptr ? event.eventName : "";
     BindingProperty payload = CopyOf(event.payload);
     BindingProperty entry;
-    entry.MakeStructure();
+    Require(entry.MakeStructure());
     SetMemberSigned(entry, "time", NowMillis());
     SetMemberString(entry, "name", name);
     SetMemberUnsigned(entry, "flags", event.flags);
@@ -313,7 +313,7 @@ void DevHost::Log(const char* message, int32_t level) {
         std::fflush(stdout);
     }
     BindingProperty entry;
-    entry.MakeStructure();
+    Require(entry.MakeStructure());
     SetMemberSigned(entry, "time", now);
     SetMemberSigned(entry, "level", level);
     const std::string_view name = LevelName(level);
@@ -324,7 +324,7 @@ void DevHost::Log(const char* message, int32_t level) {
 
 BindingProperty DevHost::Routes() const {
     BindingProperty list;
-    list.MakeCollection();
+    Require(list.MakeCollection());
     const HostApiTable* api = plugin_ != nullptr ? plugin_->Api() : nullptr;
     for (uint32_t i = 0; api != nullptr && api->routes != nullptr && i < api->routeCount; ++i) {
         const HostRouteRecord& route = api->routes[i];
@@ -342,7 +342,7 @@ BindingProperty DevHost::Routes() const {
 
 BindingProperty DevHost::Subscriptions() const {
     BindingProperty list;
-    list.MakeCollection();
+    Require(list.MakeCollection());
     for (const Subscriber& subscriber : subscriptions_.All()) {
         BindingProperty* item = list.AppendElement();
         if (item == nullptr) break;
@@ -354,7 +354,7 @@ BindingProperty DevHost::Subscriptions() const {
 
 BindingProperty DevHost::Status() {
     BindingProperty status;
-    status.MakeStructure();
+    Require(status.MakeStructure());
     BindingProperty* plugin = status.MemberForWrite("plugin");
     if (plugin != nullptr && plugin_ != nullptr) {
         SetMemberString(*plugin, "path", plugin_->Path());
@@ -398,10 +398,10 @@ BindingProperty DevHost::Status() {
         std::lock_guard<std::mutex> lock(mutex_);
         BindingProperty* pending = status.MemberForWrite("pendingCallbacks");
         if (pending != nullptr) {
-            pending->MakeCollection();
+            Require(pending->MakeCollection());
             for (const auto& [id, name] : pendingCallbacks_) {
                 BindingProperty* item = pending->AppendElement();
-                if (item != nullptr) item->SetString(name);
+                if (item != nullptr) Require(item->SetString(name));
             }
         }
         SetMemberString(status, "lastLabel", lastLabel_);

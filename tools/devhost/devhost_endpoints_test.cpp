@@ -29,7 +29,7 @@ std::string CompactBody(const std::string& body) {
 
 std::string ErrorBody(const std::string& message) {
     BindingProperty body;
-    body.MakeStructure();
+    EXPECT_TRUE(body.MakeStructure());
     SetMemberString(body, "error", message);
     return ToJsonText(body);
 }

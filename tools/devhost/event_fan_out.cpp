@@ -7,7 +7,7 @@ namespace Vane::DevHost {
 
 BindingProperty ResourceEventPayload(const ResourceChange& change) {
     BindingProperty payload;
-    payload.MakeStructure();
+    Require(payload.MakeStructure());
     SetMemberString(payload, "uri", change.path);
     SetMemberString(payload, "eventType", ResourceEventTypeName(change.type));
     SetMember(payload, "data", change.data);

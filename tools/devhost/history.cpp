@@ -22,14 +22,14 @@ BindingProperty History::Since(uint64_t since, size_t limit) const {
     const uint64_t start = std::max(wanted, first);
     uint64_t next = std::min(start, next_);
     BindingProperty result;
-    result.MakeStructure();
+    Require(result.MakeStructure());
     BindingProperty* items = result.MemberForWrite("items");
     if (items != nullptr) {
-        items->MakeCollection();
+        Require(items->MakeCollection());
         for (uint64_t number = start; number < next_ && items->Size() < limit; ++number) {
             BindingProperty* item = items->AppendElement();
             if (item == nullptr) break;
-            item->CopyFrom(entries_[static_cast<size_t>(number - first)]);
+            Require(item->CopyFrom(entries_[static_cast<size_t>(number - first)]));
             next = number + 1;
         }
     }

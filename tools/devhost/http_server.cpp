@@ -39,7 +39,7 @@ void SendJson(Response res, int status, const BindingProperty& value) {
 
 void SendError(Response res, int status, const std::string& message) {
     BindingProperty body;
-    body.MakeStructure();
+    Require(body.MakeStructure());
     SetMemberString(body, "error", message);
     SendJson(res, status, body);
 }
@@ -143,7 +143,7 @@ void EventStream(Served& served, Request, Response res) {
 
 void Index(Served&, Request, Response res) {
     BindingProperty list;
-    list.MakeCollection();
+    Require(list.MakeCollection());
     for (const EndpointDescription& endpoint : Endpoints()) {
         BindingProperty* item = list.AppendElement();
         if (item == nullptr) break;
@@ -168,10 +168,10 @@ void Subscriptions(Served& served, Request, Response res) {
 
 void Resources(Served& served, Request, Response res) {
     BindingProperty list;
-    list.MakeCollection();
+    Require(list.MakeCollection());
     for (const std::string& path : served.world.Resources().Paths()) {
         BindingProperty* item = list.AppendElement();
-        if (item != nullptr) item->SetString(path);
+        if (item != nullptr) Require(item->SetString(path));
     }
     SendJson(res, 200, list);
 }
@@ -189,7 +189,7 @@ void ResourceSet(Served& served, Request req, Response res) {
     if (!body) return;
     if (body->IsEmpty()) return SendError(res, 400, "A JSON value is required as the body");
     BindingProperty answer;
-    answer.MakeStructure();
+    Require(answer.MakeStructure());
     SetMemberString(answer, "path", path);
     SetMemberString(answer, "eventType",
                     ResourceEventTypeName(served.world.Resources().Set(path, *body)));
@@ -208,7 +208,7 @@ void PlayerUpdate(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
     BindingProperty answer;
-    answer.MakeStructure();
+    Require(answer.MakeStructure());
     SetMemberString(answer, "eventType",
                     ResourceEventTypeName(served.world.PushPlayerUpdate(*body)));
     SendJson(res, 200, answer);
@@ -299,7 +299,7 @@ void MissionComplete(Served& served, Request req, Response res) {
     const size_t changed = served.world.Remote().CompleteMission(id, req.get_param_value("player"));
     if (changed == 0) return SendError(res, 404, "No mission '" + id + "'");
     BindingProperty answer;
-    answer.MakeStructure();
+    Require(answer.MakeStructure());
     SetMemberUnsigned(answer, "completed", changed);
     SendJson(res, 200, answer);
 }

@@ -74,7 +74,7 @@ constexpr Field kSeriesFields[] = {
 void FillDefault(BindingProperty& target, Default value) {
     switch (value) {
         case Default::kText:
-            target.SetString("");
+            Require(target.SetString(""));
             break;
         case Default::kZero:
             target.SetSigned(0);
@@ -86,10 +86,10 @@ void FillDefault(BindingProperty& target, Default value) {
             target.SetBool(false);
             break;
         case Default::kList:
-            target.MakeCollection();
+            Require(target.MakeCollection());
             break;
         case Default::kSeriesMedia:
-            target.MakeStructure();
+            Require(target.MakeStructure());
             for (std::string_view name : {"backgroundUrl", "backgroundImageLargeUrl",
                                           "backgroundImageSmallUrl", "accentColor"}) {
                 SetMemberString(target, name, "");
@@ -100,8 +100,8 @@ void FillDefault(BindingProperty& target, Default value) {
 
 BindingProperty Normalise(const BindingProperty& record, std::span<const Field> fields) {
     BindingProperty copy;
-    copy.CopyFrom(record);
-    if (copy.Kind() != PropertyKind::kStructure) copy.MakeStructure();
+    Require(copy.CopyFrom(record));
+    if (copy.Kind() != PropertyKind::kStructure) Require(copy.MakeStructure());
     for (const Field& field : fields) {
         BindingProperty* member = copy.MemberForWrite(field.name);
         if (member != nullptr && member->IsEmpty()) FillDefault(*member, field.value);
@@ -117,7 +117,7 @@ bool NormaliseList(const BindingProperty& list, std::span<const Field> fields, B
         return false;
     }
     BindingProperty result;
-    result.MakeCollection();
+    Require(result.MakeCollection());
     std::map<std::string, bool, std::less<>> seen;
     const auto items = list.Elements();
     for (size_t i = 0; i < items.size(); ++i) {
@@ -140,7 +140,7 @@ bool NormaliseList(const BindingProperty& list, std::span<const Field> fields, B
             error = "memory ran out";
             return false;
         }
-        slot->CopyFrom(Normalise(items[i], fields));
+        Require(slot->CopyFrom(Normalise(items[i], fields)));
     }
     out = std::move(result);
     return true;
@@ -199,13 +199,13 @@ RemoteMissionsService::RemoteMissionsService(const BindingProperty& missions,
     : clock_(std::move(clock)), latencySeconds_(latencySeconds) {
     std::string error;
     BindingProperty empty;
-    empty.MakeCollection();
+    Require(empty.MakeCollection());
     if (!NormaliseList(missions.IsEmpty() ? empty : missions, kMissionFields, templateMissions_,
                        error)) {
-        templateMissions_.MakeCollection();
+        Require(templateMissions_.MakeCollection());
     }
     if (!NormaliseList(series.IsEmpty() ? empty : series, kSeriesFields, templateSeries_, error)) {
-        templateSeries_.MakeCollection();
+        Require(templateSeries_.MakeCollection());
     }
 }
 
@@ -230,15 +230,15 @@ RemoteMissionsService::Player& RemoteMissionsService::PlayerFor(const std::strin
     auto it = players_.find(key);
     if (it != players_.end()) return it->second;
     Player& player = players_[key];
-    player.missions.CopyFrom(templateMissions_);
-    player.series.CopyFrom(templateSeries_);
+    Require(player.missions.CopyFrom(templateMissions_));
+    Require(player.series.CopyFrom(templateSeries_));
     return player;
 }
 
 ProxyAnswer RemoteMissionsService::Handle(std::string_view methodName, std::string_view payload) {
     std::lock_guard<std::mutex> lock(mutex_);
     BindingProperty call;
-    call.MakeStructure();
+    Require(call.MakeStructure());
     SetMemberSigned(call, "time", Now());
     ProxyAnswer answer;
     ConversionStatus envelope = ParseJson(payload);
@@ -380,7 +380,7 @@ void RemoteMissionsService::BringBackRepeating(Player& player, int64_t now) {
 
 std::string RemoteMissionsService::StateJson(const Player& player) const {
     BindingProperty response;
-    response.MakeStructure();
+    Require(response.MakeStructure());
     SetMember(response, "playerMissions", player.missions);
     SetMember(response, "playerSeries", player.series);
     return ToJsonText(response);
@@ -395,8 +395,8 @@ bool RemoteMissionsService::SetMissions(const BindingProperty& list, std::string
         PlayerFor(std::string(player)).missions = std::move(normalised);
         return true;
     }
-    templateMissions_.CopyFrom(normalised);
-    for (auto& [key, state] : players_) state.missions.CopyFrom(normalised);
+    Require(templateMissions_.CopyFrom(normalised));
+    for (auto& [key, state] : players_) Require(state.missions.CopyFrom(normalised));
     return true;
 }
 
@@ -409,8 +409,8 @@ bool RemoteMissionsService::SetSeries(const BindingProperty& list, std::string_v
         PlayerFor(std::string(player)).series = std::move(normalised);
         return true;
     }
-    templateSeries_.CopyFrom(normalised);
-    for (auto& [key, state] : players_) state.series.CopyFrom(normalised);
+    Require(templateSeries_.CopyFrom(normalised));
+    for (auto& [key, state] : players_) Require(state.series.CopyFrom(normalised));
     return true;
 }
 
@@ -454,7 +454,7 @@ std::optional<BindingProperty> RemoteMissionsService::PlayerState(std::string_vi
     auto it = players_.find(player);
     if (it == players_.end()) return std::nullopt;
     BindingProperty state;
-    state.MakeStructure();
+    Require(state.MakeStructure());
     SetMember(state, "playerMissions", it->second.missions);
     SetMember(state, "playerSeries", it->second.series);
     return state;
@@ -463,7 +463,7 @@ std::optional<BindingProperty> RemoteMissionsService::PlayerState(std::string_vi
 BindingProperty RemoteMissionsService::Snapshot() const {
     std::lock_guard<std::mutex> lock(mutex_);
     BindingProperty snapshot;
-    snapshot.MakeStructure();
+    Require(snapshot.MakeStructure());
     BindingProperty* latency = snapshot.MemberForWrite("latencyMs");
     if (latency != nullptr) latency->SetFloat(latencySeconds_ * 1000.0);
     BindingProperty* templ = snapshot.MemberForWrite("template");
@@ -473,7 +473,7 @@ BindingProperty RemoteMissionsService::Snapshot() const {
     }
     BindingProperty* players = snapshot.MemberForWrite("players");
     if (players != nullptr) {
-        players->MakeStructure();
+        Require(players->MakeStructure());
         for (const auto& [key, state] : players_) {
             BindingProperty* entry = players->MemberForWrite(key);
             if (entry == nullptr) continue;

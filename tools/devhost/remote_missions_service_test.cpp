@@ -19,11 +19,11 @@ BindingProperty Json(const std::string& text) {
 // The envelope JSON the plugin sends through the service proxy.
 std::string Envelope(const std::string& method, const std::string& path, const std::string& body) {
     BindingProperty envelope;
-    envelope.MakeStructure();
+    EXPECT_TRUE(envelope.MakeStructure());
     SetMemberString(envelope, "method", method);
     SetMemberString(envelope, "path", path);
     SetMemberString(envelope, "body", body);
-    envelope.MemberForWrite("headers")->MakeStructure();
+    EXPECT_TRUE(envelope.MemberForWrite("headers")->MakeStructure());
     return ToJsonText(envelope);
 }
 

@@ -110,7 +110,7 @@ TEST_F(FanOutTest, EditReportsOnlyWhenSomethingChanged) {
     EXPECT_FALSE(store_.Get("/player-notifications/v1/notifications").has_value());
 
     EXPECT_TRUE(store_.Edit("/player-notifications/v1/notifications", [](BindingProperty& list) {
-        list.MakeCollection();
+        EXPECT_TRUE(list.MakeCollection());
         list.AppendElement()->SetUnsigned(1);
         return true;
     }));

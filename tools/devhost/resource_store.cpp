@@ -1,5 +1,7 @@
 #include "devhost/resource_store.h"
 
+#include "devhost/value_access.h"
+
 namespace Vane::DevHost {
 
 const char* ResourceEventTypeName(ResourceEventType type) {
@@ -20,7 +22,7 @@ ResourceEventType ResourceStore::Set(const std::string& path, const BindingPrope
     const ResourceEventType type =
         it == values_.end() ? ResourceEventType::kCreate : ResourceEventType::kUpdate;
     if (it == values_.end()) it = values_.emplace(path, BindingProperty()).first;
-    it->second.CopyFrom(value);
+    Require(it->second.CopyFrom(value));
     Report(path, type, it->second);
     return type;
 }
@@ -40,7 +42,7 @@ bool ResourceStore::Edit(const std::string& path,
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = values_.find(path);
     BindingProperty value;
-    if (it != values_.end()) value.CopyFrom(it->second);
+    if (it != values_.end()) Require(value.CopyFrom(it->second));
     if (!edit(value)) return false;
     const ResourceEventType type =
         it == values_.end() ? ResourceEventType::kCreate : ResourceEventType::kUpdate;
@@ -68,7 +70,7 @@ void ResourceStore::Report(const std::string& path, ResourceEventType type,
                            const BindingProperty& data) {
     if (!listener_) return;
     ResourceChange change{path, type, BindingProperty()};
-    change.data.CopyFrom(data);
+    Require(change.data.CopyFrom(data));
     listener_(change);
 }
 

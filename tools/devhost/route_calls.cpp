@@ -66,7 +66,7 @@ std::string RouteMethodName(const HostRouteRecord& route) {
 
 HttpReply JsonErrorReply(int status, std::string_view message) {
     BindingProperty body;
-    body.MakeStructure();
+    Require(body.MakeStructure());
     SetMemberSigned(body, "httpStatus", status);
     SetMemberString(body, "message", message);
     HttpReply reply;

@@ -189,9 +189,9 @@ class Checker {
 BindingProperty ListOrEmpty(const BindingProperty& value) {
     BindingProperty list;
     if (value.Kind() == PropertyKind::kCollection) {
-        list.CopyFrom(value);
+        Require(list.CopyFrom(value));
     } else {
-        list.MakeCollection();
+        Require(list.MakeCollection());
     }
     return list;
 }
@@ -361,7 +361,7 @@ MaybeType<ScenarioError, BindingProperty> ReadScenarioDocument(std::string_view 
 
 void MergeScenarioDocument(BindingProperty& base, const BindingProperty& overlay) {
     if (base.Kind() != PropertyKind::kStructure || overlay.Kind() != PropertyKind::kStructure) {
-        base.CopyFrom(overlay);
+        Require(base.CopyFrom(overlay));
         return;
     }
     for (const auto& member : overlay.Members()) {
@@ -414,7 +414,7 @@ MaybeType<ScenarioError, Scenario> BuildScenario(const BindingProperty& document
     for (BindingProperty* list :
          {&scenario.champions, &scenario.wardSkins, &scenario.summonerIcons,
           &scenario.remoteMissions, &scenario.remoteSeries, &scenario.notifications}) {
-        if (list->Kind() != PropertyKind::kCollection) list->MakeCollection();
+        if (list->Kind() != PropertyKind::kCollection) Require(list->MakeCollection());
     }
     return scenario;
 }

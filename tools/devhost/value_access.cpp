@@ -1,11 +1,19 @@
 #include "devhost/value_access.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "codec/json_writer.h"
 
 namespace Vane::DevHost {
+
+void Require(bool done) {
+    if (done) return;
+    std::fputs("devhost: memory ran out while building a value\n", stderr);
+    std::abort();
+}
 
 std::optional<int64_t> ReadInt64(const BindingProperty& value) {
     switch (value.Kind()) {
@@ -98,7 +106,7 @@ bool SetMemberBool(BindingProperty& target, std::string_view name, bool flag) {
 
 BindingProperty StringValue(std::string_view text) {
     BindingProperty value;
-    value.SetString(text);
+    Require(value.SetString(text));
     return value;
 }
 

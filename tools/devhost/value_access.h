@@ -11,6 +11,11 @@
 
 namespace Vane::DevHost {
 
+// What the dev host does when memory runs out while it builds a value (a fallible setter or
+// copy returned false): it is a development tool in a process of its own, so it stops with a
+// message rather than serve or record a value short of what it should hold.
+void Require(bool done);
+
 // The value as a signed 64-bit integer when it is a number holding a whole value in range
 // (signed, unsigned up to INT64_MAX, or a float without fraction); nothing otherwise.
 std::optional<int64_t> ReadInt64(const BindingProperty& value);

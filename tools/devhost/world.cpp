@@ -43,7 +43,7 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 BindingProperty ObjectValue() {
     BindingProperty value;
-    value.MakeStructure();
+    Require(value.MakeStructure());
     return value;
 }
 
@@ -58,9 +58,9 @@ World::World(const Scenario& scenario, ResourceStore::Listener listener, Deferre
       remote_(scenario.remoteMissions, scenario.remoteSeries, scenario.remoteLatencySeconds,
               clock_),
       random_(std::random_device{}()) {
-    champions_.CopyFrom(scenario.champions);
-    wardSkins_.CopyFrom(scenario.wardSkins);
-    summonerIcons_.CopyFrom(scenario.summonerIcons);
+    Require(champions_.CopyFrom(scenario.champions));
+    Require(wardSkins_.CopyFrom(scenario.wardSkins));
+    Require(summonerIcons_.CopyFrom(scenario.summonerIcons));
 
     std::map<std::string, BindingProperty> start;
     for (const auto& [key, value] : scenario.config) {
@@ -79,10 +79,10 @@ World::World(const Scenario& scenario, ResourceStore::Listener listener, Deferre
     SetMemberString(token, "subject", std::to_string(player_.accountId));
     BindingProperty* entitlements = token.MemberForWrite("entitlements");
     if (entitlements != nullptr) {
-        entitlements->MakeCollection();
+        Require(entitlements->MakeCollection());
         for (const std::string& entitlement : player_.entitlements) {
             BindingProperty* item = entitlements->AppendElement();
-            if (item != nullptr) item->SetString(entitlement);
+            if (item != nullptr) Require(item->SetString(entitlement));
         }
     }
     start["/entitlements/v1/token"] = token;
@@ -137,8 +137,8 @@ std::map<std::string, BindingProperty> World::InventoryResources(uint64_t summon
                                                                  uint64_t accountId) const {
     const std::string id = std::to_string(summonerId);
     std::map<std::string, BindingProperty> out;
-    out["/pyx-champions/v1/inventories/" + id + "/champions"].CopyFrom(champions_);
-    out["/pyx-collections/v1/inventories/" + id + "/ward-skins"].CopyFrom(wardSkins_);
+    Require(out["/pyx-champions/v1/inventories/" + id + "/champions"].CopyFrom(champions_));
+    Require(out["/pyx-collections/v1/inventories/" + id + "/ward-skins"].CopyFrom(wardSkins_));
     BindingProperty icons = ObjectValue();
     SetMemberUnsigned(icons, "summonerId", summonerId);
     SetMember(icons, "icons", summonerIcons_);
@@ -167,7 +167,8 @@ RequestAnswer World::Answer(uint32_t method, std::string_view url,
         SetMemberSigned(entry, "time", Now());
         SetMemberString(entry, "name", path.substr(kTelemetryPrefix.size()));
         BindingProperty* parameters = entry.MemberForWrite("parameters");
-        if (parameters != nullptr && !arguments.empty()) parameters->CopyFrom(arguments[0].value);
+        if (parameters != nullptr && !arguments.empty())
+            Require(parameters->CopyFrom(arguments[0].value));
         telemetry_.Add(std::move(entry));
         RequestAnswer answer;
         answer.status = 204;
@@ -234,19 +235,19 @@ RequestAnswer World::PostNotification(const std::vector<RequestArgument>& argume
     }
     BindingProperty stored;
     resources_.Edit(std::string(kNotificationsPath), [&](BindingProperty& list) {
-        if (list.Kind() != PropertyKind::kCollection) list.MakeCollection();
+        if (list.Kind() != PropertyKind::kCollection) Require(list.MakeCollection());
         uint64_t highest = 0;
         for (const BindingProperty& item : list.Elements()) {
             highest = std::max(highest, ReadUint64(item.Member("id")).value_or(0));
         }
         BindingProperty notification;
-        notification.CopyFrom(arguments[0].value);
+        Require(notification.CopyFrom(arguments[0].value));
         const uint64_t id = ReadUint64(notification.Member("id")).value_or(0);
         if (id != 0) {
             for (BindingProperty& item : list.Elements()) {
                 if (ReadUint64(item.Member("id")).value_or(0) != id) continue;
-                item.CopyFrom(notification);
-                stored.CopyFrom(notification);
+                Require(item.CopyFrom(notification));
+                Require(stored.CopyFrom(notification));
                 return true;
             }
         } else {
@@ -254,8 +255,8 @@ RequestAnswer World::PostNotification(const std::vector<RequestArgument>& argume
         }
         BindingProperty* slot = list.AppendElement();
         if (slot == nullptr) return false;
-        slot->CopyFrom(notification);
-        stored.CopyFrom(notification);
+        Require(slot->CopyFrom(notification));
+        Require(stored.CopyFrom(notification));
         return true;
     });
     RequestAnswer answer;
@@ -342,7 +343,7 @@ ResourceEventType World::PushPlayerUpdate(const BindingProperty& data) {
         message = ObjectValue();
         SetMemberSigned(message, "timestamp", Now());
     } else {
-        message.CopyFrom(data);
+        Require(message.CopyFrom(data));
     }
     return resources_.Set(std::string(kPlayerUpdatePath), message);
 }
