@@ -154,9 +154,6 @@ class FunctionHandler {
     // Releases what Prepare made for `token` (never called with 0).
     virtual void Release(uintptr_t token) noexcept = 0;
 
-    // A slot the dispatcher never calls; kept so the handler's operations keep their places.
-    virtual void Unused() noexcept {}
-
     // The type id of the request-context parameter the handler wants; any id other than the two
     // request-context ids means none.
     virtual uint32_t ContextType() const noexcept = 0;

@@ -42,17 +42,10 @@ class MissionsPlugin final : public PluginBase {
     const std::string& PlatformId() const { return platformId_; }
     const std::string& Locale() const { return locale_; }
     uint64_t AccountId() const { return accountId_; }
-    uint64_t SummonerId() const { return summonerId_; }
     bool MissionsEnabled() const { return missionsEnabled_; }
     bool FrontEndEnabled() const { return frontEndEnabled_; }
     bool Entitled() const { return entitled_; }
     bool InGame() const { return inGame_; }
-    bool InventorySourcesSubscribed() const { return inventorySourcesSubscribed_; }
-    bool CelebrationRegistered() const { return celebrationRegistered_; }
-    double PollingTime() const { return pollingTime_; }
-    double CooldownPollingTime() const { return cooldownPollingTime_; }
-    MissionsService& Service() { return *service_; }
-    const RemoteTypeNames& RemoteNames() const { return remoteNames_; }
 
   private:
     // --- Rules of the watched resources (a value for a creation or update, none for a

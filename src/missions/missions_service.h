@@ -50,8 +50,6 @@ class MissionsService : public std::enable_shared_from_this<MissionsService> {
     // replaces both lists, publishes both resources and, when the list held before was empty,
     // notifies the player of new missions; on failure logs "failed to fetch missions: %s".
     void HandleFetchResult(const MaybeType<Failure, Api::PlayerUpdateResponse>& result);
-    bool FetchInFlight() const { return fetchInFlight_; }
-    bool FetchPending() const { return fetchPending_; }
 
     // The polling timer's tick: a fetch, unless in game.
     void OnPollTimer();
@@ -61,10 +59,10 @@ class MissionsService : public std::enable_shared_from_this<MissionsService> {
 
     // --- Held lists ---------------------------------------------------------------------
 
-    // The missions of the last answer, in its order (empty before any answer). The routes
-    // answer with what this converts to; concurrent readers are fine, a writer is not.
+    // The missions of the last answer, in its order (empty before any answer): the missions
+    // route. Concurrent readers are fine, a writer is not.
     const std::vector<Api::Mission>& Missions() const { return missions_; }
-    // The series of the last answer.
+    // The series of the last answer: the series route.
     const std::vector<Api::Series>& SeriesList() const { return series_; }
     // Forgets the missions (the series stay) and the icons report, so the next fetch waits for
     // a fresh one: the feature was switched off or the player logged out.
@@ -89,8 +87,6 @@ class MissionsService : public std::enable_shared_from_this<MissionsService> {
     void OnSummonerIcons(const Api::CollectionsSummonerIcons& icons);
     void OnSummoner(const Api::CollectionsSummoner& summoner);
 
-    const Api::PlayerMissionEligibilityData& Eligibility() const { return eligibility_; }
-    const SkinsByChampion& SkinsPerChampion() const { return skinsByChampion_; }
     // Whether all five inventory sources have reported.
     bool InventoryComplete() const;
 
