@@ -107,133 +107,24 @@ MaybeType<Failure, void> HostDescription::Build(const TypeRegistry& registry) no
     if (typeTable.IsFailure()) return typeTable.GetFailure();
     auto eventTable = registry.EventRecords();
     if (eventTable.IsFailure()) return eventTable.GetFailure();
-    const std::vector<const FunctionDescription*>& functions = functionTable.Value();
-    const std::vector<const TypeDescriptor*>& types = typeTable.Value();
-    const std::vector<const EventDescription*>& events = eventTable.Value();
-
-    try {
-        // Every array is sized first: records point into each other and must not move.
-        size_t argumentTotal = 0, fieldTotal = 0, enumeratorTotal = 0, tagTotal = 0;
-        for (const FunctionDescription* function : functions) {
-            argumentTotal += function->arguments.size();
-            tagTotal += function->tags.size();
-        }
-        for (const TypeDescriptor* type : types) {
-            if (type->fields.empty()) {
-                enumeratorTotal += type->enumerators.size();
-            } else {
-                fieldTotal += type->fields.size();
-            }
-            tagTotal += type->tags.size();
-        }
-        for (const EventDescription* event : events) tagTotal += event->tags.size();
-        functions_.resize(functions.size());
-        arguments_.resize(argumentTotal);
-        types_.resize(types.size());
-        fields_.resize(fieldTotal);
-        enumerators_.resize(enumeratorTotal);
-        events_.resize(events.size());
-        tags_.resize(tagTotal);
-    } catch (const std::exception&) {
+    const Tables tables{functionTable.Value(), typeTable.Value(), eventTable.Value()};
+    if (!SizeArrays(tables)) {
         Clear();
         return Failure(kOutOfMemoryCode,
                        std::string("Couldn't build the host API description because memory "
                                    "ran out."));
     }
-
-    size_t argumentsUsed = 0, fieldsUsed = 0, enumeratorsUsed = 0, tagsUsed = 0;
-    for (size_t index = 0; index < functions.size(); ++index) {
-        const FunctionDescription& function = *functions[index];
-        HostFunctionRecord& record = functions_[index];
-        record.name = Text(function.name);
-        record.nameSpace = Text(function.nameSpace);
-        const size_t argumentCount = function.arguments.size();
-        if (argumentCount != 0) {
-            HostArgumentRecord* arguments = arguments_.data() + argumentsUsed;
-            for (size_t at = 0; at < argumentCount; ++at) {
-                const ArgumentDescription& argument = function.arguments[at];
-                const TypeIdentifier& type = HostType(argument.type, argument.alternateType);
-                HostArgumentRecord& out = arguments[at];
-                out.name = Text(argument.name);
-                out.description = Text(argument.description);
-                out.kind = HostKind(type.kind);
-                out.elementKind = HostKind(type.elementKind);
-                out.typeName = HostTypeName(type);
-                out.optional = argument.optional ? 1 : 0;
-            }
-            Link(arguments, argumentCount);
-            record.arguments = arguments;
-            argumentsUsed += argumentCount;
-        }
-        record.argumentCount = static_cast<uint32_t>(argumentCount);
-        const TypeIdentifier& returns = HostType(function.returns, function.alternateReturns);
-        record.returnKind = HostKind(returns.kind);
-        record.returnElementKind = HostKind(returns.elementKind);
-        record.returnTypeName = HostTypeName(returns);
-        record.description = Text(function.description);
-        record.help = Text(function.help);
-        record.threadSafe = function.threadSafe ? 1 : 0;
-        record.asyncTypeName =
-            function.asyncResultType ? Text(function.asyncResultType->name) : kEmptyText;
-        record.tags = AppendTags(tags_, tagsUsed, function.tags);
-        record.tagCount = static_cast<uint32_t>(function.tags.size());
+    Cursor cursor;
+    for (size_t index = 0; index < tables.functions.size(); ++index) {
+        FillFunction(functions_[index], *tables.functions[index], cursor);
     }
     Link(functions_.data(), functions_.size());
-
-    for (size_t index = 0; index < types.size(); ++index) {
-        const TypeDescriptor& type = *types[index];
-        HostTypeRecord& record = types_[index];
-        record.name = Text(type.name);
-        record.nameSpace = Text(type.nameSpace);
-        record.size = type.size;
-        record.description = Text(type.description);
-        record.tags = AppendTags(tags_, tagsUsed, type.tags);
-        record.tagCount = static_cast<uint32_t>(type.tags.size());
-        if (!type.fields.empty()) {
-            HostFieldRecord* fields = fields_.data() + fieldsUsed;
-            for (size_t at = 0; at < type.fields.size(); ++at) {
-                const FieldRecord& field = type.fields[at];
-                const TypeIdentifier& fieldType = HostType(field.type, field.alternateType);
-                HostFieldRecord& out = fields[at];
-                out.name = Text(field.name);
-                out.description = Text(field.description);
-                out.offset = field.offset;
-                out.kind = HostKind(fieldType.kind);
-                out.elementKind = HostKind(fieldType.elementKind);
-                out.typeName = HostTypeName(fieldType);
-                out.optional = field.optional ? 1 : 0;
-            }
-            Link(fields, type.fields.size());
-            record.fields = fields;
-            record.count = static_cast<uint32_t>(type.fields.size());
-            fieldsUsed += type.fields.size();
-        } else if (!type.enumerators.empty()) {
-            // The enumerator map is ordered by name.
-            HostEnumeratorRecord* enumerators = enumerators_.data() + enumeratorsUsed;
-            size_t at = 0;
-            for (const auto& [name, enumerator] : type.enumerators) {
-                HostEnumeratorRecord& out = enumerators[at++];
-                out.name = Text(enumerator.name);
-                out.description = Text(enumerator.description);
-                out.value = enumerator.value;
-            }
-            Link(enumerators, type.enumerators.size());
-            record.enumerators = enumerators;
-            record.count = static_cast<uint32_t>(type.enumerators.size());
-            enumeratorsUsed += type.enumerators.size();
-        }
+    for (size_t index = 0; index < tables.types.size(); ++index) {
+        FillType(types_[index], *tables.types[index], cursor);
     }
     Link(types_.data(), types_.size());
-
-    for (size_t index = 0; index < events.size(); ++index) {
-        const EventDescription& event = *events[index];
-        HostEventRecord& record = events_[index];
-        record.name = Text(event.name);
-        record.nameSpace = kEmptyText;
-        record.payloadTypeName = event.payload ? Text(event.payload->name) : kEmptyText;
-        record.description = Text(event.description);
-        record.tags = AppendTags(tags_, tagsUsed, event.tags);
-        record.tagCount = static_cast<uint32_t>(event.tags.size());
+    for (size_t index = 0; index < tables.events.size(); ++index) {
+        FillEvent(events_[index], *tables.events[index], cursor);
     }
     Link(events_.data(), events_.size());
 
@@ -244,6 +135,125 @@ MaybeType<Failure, void> HostDescription::Build(const TypeRegistry& registry) no
     summary_.events = events_.empty() ? nullptr : events_.data();
     summary_.eventCount = static_cast<uint32_t>(events_.size());
     return {};
+}
+
+bool HostDescription::SizeArrays(const Tables& tables) noexcept {
+    try {
+        // Every array is sized first: records point into each other and must not move.
+        size_t argumentTotal = 0, fieldTotal = 0, enumeratorTotal = 0, tagTotal = 0;
+        for (const FunctionDescription* function : tables.functions) {
+            argumentTotal += function->arguments.size();
+            tagTotal += function->tags.size();
+        }
+        for (const TypeDescriptor* type : tables.types) {
+            if (type->fields.empty()) {
+                enumeratorTotal += type->enumerators.size();
+            } else {
+                fieldTotal += type->fields.size();
+            }
+            tagTotal += type->tags.size();
+        }
+        for (const EventDescription* event : tables.events) tagTotal += event->tags.size();
+        functions_.resize(tables.functions.size());
+        arguments_.resize(argumentTotal);
+        types_.resize(tables.types.size());
+        fields_.resize(fieldTotal);
+        enumerators_.resize(enumeratorTotal);
+        events_.resize(tables.events.size());
+        tags_.resize(tagTotal);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void HostDescription::FillFunction(HostFunctionRecord& record, const FunctionDescription& function,
+                                   Cursor& cursor) noexcept {
+    record.name = Text(function.name);
+    record.nameSpace = Text(function.nameSpace);
+    const size_t argumentCount = function.arguments.size();
+    if (argumentCount != 0) {
+        HostArgumentRecord* arguments = arguments_.data() + cursor.arguments;
+        for (size_t at = 0; at < argumentCount; ++at) {
+            const ArgumentDescription& argument = function.arguments[at];
+            const TypeIdentifier& type = HostType(argument.type, argument.alternateType);
+            HostArgumentRecord& out = arguments[at];
+            out.name = Text(argument.name);
+            out.description = Text(argument.description);
+            out.kind = HostKind(type.kind);
+            out.elementKind = HostKind(type.elementKind);
+            out.typeName = HostTypeName(type);
+            out.optional = argument.optional ? 1 : 0;
+        }
+        Link(arguments, argumentCount);
+        record.arguments = arguments;
+        cursor.arguments += argumentCount;
+    }
+    record.argumentCount = static_cast<uint32_t>(argumentCount);
+    const TypeIdentifier& returns = HostType(function.returns, function.alternateReturns);
+    record.returnKind = HostKind(returns.kind);
+    record.returnElementKind = HostKind(returns.elementKind);
+    record.returnTypeName = HostTypeName(returns);
+    record.description = Text(function.description);
+    record.help = Text(function.help);
+    record.threadSafe = function.threadSafe ? 1 : 0;
+    record.asyncTypeName =
+        function.asyncResultType ? Text(function.asyncResultType->name) : kEmptyText;
+    record.tags = AppendTags(tags_, cursor.tags, function.tags);
+    record.tagCount = static_cast<uint32_t>(function.tags.size());
+}
+
+void HostDescription::FillType(HostTypeRecord& record, const TypeDescriptor& type,
+                               Cursor& cursor) noexcept {
+    record.name = Text(type.name);
+    record.nameSpace = Text(type.nameSpace);
+    record.size = type.size;
+    record.description = Text(type.description);
+    record.tags = AppendTags(tags_, cursor.tags, type.tags);
+    record.tagCount = static_cast<uint32_t>(type.tags.size());
+    if (!type.fields.empty()) {
+        HostFieldRecord* fields = fields_.data() + cursor.fields;
+        for (size_t at = 0; at < type.fields.size(); ++at) {
+            const FieldRecord& field = type.fields[at];
+            const TypeIdentifier& fieldType = HostType(field.type, field.alternateType);
+            HostFieldRecord& out = fields[at];
+            out.name = Text(field.name);
+            out.description = Text(field.description);
+            out.offset = field.offset;
+            out.kind = HostKind(fieldType.kind);
+            out.elementKind = HostKind(fieldType.elementKind);
+            out.typeName = HostTypeName(fieldType);
+            out.optional = field.optional ? 1 : 0;
+        }
+        Link(fields, type.fields.size());
+        record.fields = fields;
+        record.count = static_cast<uint32_t>(type.fields.size());
+        cursor.fields += type.fields.size();
+    } else if (!type.enumerators.empty()) {
+        // The enumerator map is ordered by name.
+        HostEnumeratorRecord* enumerators = enumerators_.data() + cursor.enumerators;
+        size_t at = 0;
+        for (const auto& [name, enumerator] : type.enumerators) {
+            HostEnumeratorRecord& out = enumerators[at++];
+            out.name = Text(enumerator.name);
+            out.description = Text(enumerator.description);
+            out.value = enumerator.value;
+        }
+        Link(enumerators, type.enumerators.size());
+        record.enumerators = enumerators;
+        record.count = static_cast<uint32_t>(type.enumerators.size());
+        cursor.enumerators += type.enumerators.size();
+    }
+}
+
+void HostDescription::FillEvent(HostEventRecord& record, const EventDescription& event,
+                                Cursor& cursor) noexcept {
+    record.name = Text(event.name);
+    record.nameSpace = kEmptyText;
+    record.payloadTypeName = event.payload ? Text(event.payload->name) : kEmptyText;
+    record.description = Text(event.description);
+    record.tags = AppendTags(tags_, cursor.tags, event.tags);
+    record.tagCount = static_cast<uint32_t>(event.tags.size());
 }
 
 }  // namespace Vane

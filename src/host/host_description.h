@@ -66,7 +66,30 @@ class HostDescription {
     const HostFunctionRecord* FindFunction(std::string_view name) const noexcept;
 
   private:
+    // The registry's three tables, read under one holding of its lock.
+    struct Tables {
+        const std::vector<const FunctionDescription*>& functions;
+        const std::vector<const TypeDescriptor*>& types;
+        const std::vector<const EventDescription*>& events;
+    };
+    // How much of the shared arrays (arguments, fields, enumerators, tags) is filled so far.
+    struct Cursor {
+        size_t arguments = 0;
+        size_t fields = 0;
+        size_t enumerators = 0;
+        size_t tags = 0;
+    };
+
     void Clear() noexcept;
+    // Sizes every array for `tables` at once, since records point into each other and must
+    // not move afterwards. False when memory ran out.
+    bool SizeArrays(const Tables& tables) noexcept;
+    // Fill one record each, taking their arguments, fields, enumerators and tags from the
+    // arrays at `cursor` and advancing it.
+    void FillFunction(HostFunctionRecord& record, const FunctionDescription& function,
+                      Cursor& cursor) noexcept;
+    void FillType(HostTypeRecord& record, const TypeDescriptor& type, Cursor& cursor) noexcept;
+    void FillEvent(HostEventRecord& record, const EventDescription& event, Cursor& cursor) noexcept;
 
     std::vector<HostFunctionRecord> functions_;
     std::vector<HostArgumentRecord> arguments_;
