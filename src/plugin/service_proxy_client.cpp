@@ -1,11 +1,10 @@
-// PluginBase's service-proxy client: requests to remote services through the login plugin,
-// and the matching of their answers, which come back later as host events.
+#include "plugin/service_proxy_client.h"
+
 #include <exception>
 #include <utility>
 #include <vector>
 
 #include "log/logger.h"
-#include "plugin/plugin_base.h"
 
 namespace Vane {
 namespace {
@@ -15,25 +14,62 @@ constexpr const char* kMethodEndpoint = "/pyx-login/v1/service-proxy-method-requ
 
 }  // namespace
 
-std::string PluginBase::ConversionFailureText(std::string_view typeName) const {
+ServiceProxyClient::ServiceProxyClient(EventRouter& events, RequestClient& requests,
+                                       TimerTable& timers, const TypeRegistry& types,
+                                       const std::string& shortName,
+                                       const std::atomic<bool>& stopping)
+    : events_(events),
+      requests_(requests),
+      timers_(timers),
+      types_(types),
+      shortName_(shortName),
+      stopping_(stopping) {}
+
+void ServiceProxyClient::SubscribeAnswers() {
+    events_.RegisterServiceProxyHandler(
+        "OnServiceProxyUuidEvent",
+        [this](const PluginServiceProxyResponse& r) { HandleAnswer(r.uuid, r); }, 1);
+    events_.RegisterServiceProxyHandler(
+        "OnServiceProxyMethodEvent",
+        [this](const PluginServiceProxyResponse& r) {
+            HandleAnswer(FormatPositional("%1.%2", r.serviceName, r.methodName), r);
+        },
+        1);
+    events_.RegisterServiceProxyHandler(
+        "OnServiceProxyAsyncEvent", [this](const PluginServiceProxyResponse& r) { HandleAsync(r); },
+        1);
+}
+
+void ServiceProxyClient::Clear() {
+    std::map<std::string, Handler> pending;
+    std::map<std::string, Handler> async;
+    std::map<std::string, PluginServiceProxyResponse> received;
+    {
+        ScopedLock guard(lock_);
+        pending.swap(pending_);
+        async.swap(asyncHandlers_);
+        received.swap(received_);
+    }
+    // The callbacks are destroyed here, outside the lock, without being called.
+}
+
+std::string ServiceProxyClient::ConversionFailureText(std::string_view typeName) const {
     return Failure(0, "Failed to convert type {type} to BindingProperty for serialization",
                    typeName)
         .Message();
 }
 
-std::string PluginBase::InvokeServiceProxyText(const std::string& service,
-                                               const std::string& method,
-                                               const std::string& payloadText,
-                                               const std::string& answerMethod,
-                                               ServiceProxyHandler callback) {
-    if (IsStopping()) return "Finalizing";
+std::string ServiceProxyClient::InvokeText(const std::string& service, const std::string& method,
+                                           const std::string& payloadText,
+                                           const std::string& answerMethod, Handler callback) {
+    if (stopping_.load(std::memory_order_acquire)) return "Finalizing";
     try {
         const std::string keyText = FormatPositional("%1.%2", service, method);
         Log(kLogAlways, 0, 0, "%s: Preparing service proxy request: %s", shortName_.c_str(),
             keyText.c_str());
         std::string key;
         if (answerMethod.empty()) {
-            MaybeType<Failure, std::string> uuid = Request<std::string>(
+            MaybeType<Failure, std::string> uuid = requests_.Request<std::string>(
                 HttpMethod::kPost, kUuidEndpoint, service, method, payloadText);
             if (uuid.IsFailure()) return uuid.GetFailure().Message();
             key = std::move(uuid.Value());
@@ -41,8 +77,8 @@ std::string PluginBase::InvokeServiceProxyText(const std::string& service,
             key = FormatPositional("%1.%2", service, answerMethod);
             bool inFlight;
             {
-                std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-                inFlight = pendingServiceProxy_.count(key) != 0;
+                ScopedLock guard(lock_);
+                inFlight = pending_.count(key) != 0;
             }
             if (inFlight) {
                 Log(kLogError, 0, 0,
@@ -50,52 +86,52 @@ std::string PluginBase::InvokeServiceProxyText(const std::string& service,
                     shortName_.c_str());
                 return "Request already in flight";
             }
-            MaybeType<Failure, void> posted = RequestVoid(
+            MaybeType<Failure, void> posted = requests_.RequestVoid(
                 HttpMethod::kPost, kMethodEndpoint, service, method, answerMethod, payloadText);
             if (posted.IsFailure()) return posted.GetFailure().Message();
         }
         Log(kLogAlways, 0, 0, "%s: Started service proxy request: %s (%s)", shortName_.c_str(),
             keyText.c_str(), key.c_str());
         {
-            std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-            pendingServiceProxy_[key] = std::move(callback);
+            ScopedLock guard(lock_);
+            pending_[key] = std::move(callback);
         }
-        RunServiceProxyMatching();
+        RunMatching();
         return {};
     } catch (const std::exception&) {
         return "Out of memory";
     }
 }
 
-void PluginBase::HandleServiceProxyAnswer(const std::string& key,
-                                          const PluginServiceProxyResponse& response) {
+void ServiceProxyClient::HandleAnswer(const std::string& key,
+                                      const PluginServiceProxyResponse& response) {
     {
-        std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-        receivedServiceProxy_[key] = response;
+        ScopedLock guard(lock_);
+        received_[key] = response;
     }
-    RunServiceProxyMatching();
+    RunMatching();
 }
 
-void PluginBase::RunServiceProxyMatching() {
+void ServiceProxyClient::RunMatching() {
     struct Match {
         std::string key;
-        ServiceProxyHandler callback;
+        Handler callback;
         PluginServiceProxyResponse response;
     };
     std::vector<Match> matches;
     {
         // Taking an answer out of both tables under the lock makes its delivery exactly-once;
         // the callbacks run after the lock is released, so they may start new requests.
-        std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-        for (auto it = receivedServiceProxy_.begin(); it != receivedServiceProxy_.end();) {
-            auto pending = pendingServiceProxy_.find(it->first);
-            if (pending == pendingServiceProxy_.end()) {
+        ScopedLock guard(lock_);
+        for (auto it = received_.begin(); it != received_.end();) {
+            auto pending = pending_.find(it->first);
+            if (pending == pending_.end()) {
                 ++it;
                 continue;
             }
             matches.push_back({it->first, std::move(pending->second), std::move(it->second)});
-            pendingServiceProxy_.erase(pending);
-            it = receivedServiceProxy_.erase(it);
+            pending_.erase(pending);
+            it = received_.erase(it);
         }
     }
     for (Match& match : matches) {
@@ -105,13 +141,13 @@ void PluginBase::RunServiceProxyMatching() {
     }
 }
 
-void PluginBase::HandleServiceProxyAsync(const PluginServiceProxyResponse& response) {
+void ServiceProxyClient::HandleAsync(const PluginServiceProxyResponse& response) {
     const std::string key = FormatPositional("%1.%2", response.serviceName, response.methodName);
-    ServiceProxyHandler handler;
+    Handler handler;
     {
-        std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-        auto it = asyncServiceProxyHandlers_.find(key);
-        if (it != asyncServiceProxyHandlers_.end()) handler = it->second;
+        ScopedLock guard(lock_);
+        auto it = asyncHandlers_.find(key);
+        if (it != asyncHandlers_.end()) handler = it->second;
     }
     if (!handler) {
         Log(kLogError, 0, 0,
@@ -122,28 +158,26 @@ void PluginBase::HandleServiceProxyAsync(const PluginServiceProxyResponse& respo
     handler(response);
 }
 
-void PluginBase::RegisterServiceProxyAsyncHandler(const std::string& service,
-                                                  const std::string& method,
-                                                  ServiceProxyHandler handler) {
+void ServiceProxyClient::RegisterAsyncHandler(const std::string& service, const std::string& method,
+                                              Handler handler) {
     const std::string key = FormatPositional("%1.%2", service, method);
-    std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-    asyncServiceProxyHandlers_[key] = std::move(handler);
+    ScopedLock guard(lock_);
+    asyncHandlers_[key] = std::move(handler);
 }
 
-size_t PluginBase::PendingServiceProxyRequests() const {
-    std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-    return pendingServiceProxy_.size();
+size_t ServiceProxyClient::PendingRequests() const {
+    ScopedLock guard(lock_);
+    return pending_.size();
 }
 
-void PluginBase::ScheduleServiceProxyFailure(const std::string& keyText, std::string error,
-                                             ServiceProxyHandler callback,
-                                             PluginServiceProxyResponse response) {
+void ServiceProxyClient::ScheduleCall(const std::string& keyText, std::string error,
+                                      Handler callback, PluginServiceProxyResponse response) {
     // Scheduled, not called: callers may rely on their completion never running inside the
     // call that started the request.
-    const uint64_t id = ScheduleCallback(
-        keyText,
+    const uint64_t id = timers_.Schedule(
+        keyText.c_str(),
         [callback = std::move(callback), response = std::move(response)] { callback(response); },
-        Now());
+        timers_.Now());
     if (id == 0) {
         Log(kLogError, 0, 0, "%s: Couldn't report the outcome of service proxy request %s: %s",
             shortName_.c_str(), keyText.c_str(), error.c_str());
