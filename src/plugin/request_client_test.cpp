@@ -32,11 +32,19 @@ struct FakeStream {
     size_t next = 0;
     bool failAt = false;
     size_t failIndex = 0;
+    // Claims one byte more than the buffer holds at `failIndex` (writing none of them).
+    bool overrunAt = false;
     int closes = 0;
 
     static uint8_t Read(void* context, char* buffer, uint32_t* count, uint8_t* more) {
         auto* s = static_cast<FakeStream*>(context);
         if (s->failAt && s->next == s->failIndex) return 0;
+        if (s->overrunAt && s->next == s->failIndex) {
+            *count += 1;
+            *more = 1;
+            ++s->next;
+            return 1;
+        }
         if (s->next >= s->chunks.size()) {
             *count = 0;
             *more = 0;
@@ -52,6 +60,12 @@ struct FakeStream {
     }
     static void Close(void* context) { ++static_cast<FakeStream*>(context)->closes; }
 };
+
+BindingProperty JsonValueOf(std::string_view json) {
+    ConversionStatus parsed = ParseJson(json);
+    EXPECT_TRUE(parsed.Ok()) << json;
+    return parsed.Ok() ? std::move(parsed.Value()) : BindingProperty();
+}
 
 class RequestsTest : public testing::InitialisedPluginFixture {
   protected:
@@ -168,6 +182,48 @@ TEST_F(RequestsTest, StreamFailures) {
     EXPECT_EQ(got.GetFailure().Message(),
               "Error reading streamed response for GET /stream: Stream read error");
     EXPECT_EQ(failing.closes, 1);
+}
+
+TEST_F(RequestsTest, AChunkLargerThanTheBufferIsAHostFaultNotData) {
+    FakeStream overrun;
+    overrun.chunks = {"[1,", "2]"};
+    overrun.more = {true, false};
+    overrun.overrunAt = true;
+    overrun.failIndex = 1;
+    ServeStream(overrun);
+    MaybeType<Failure, std::vector<int32_t>> got =
+        Requests().Request<std::vector<int32_t>>(HttpMethod::kGet, "/stream");
+    ASSERT_TRUE(got.IsFailure());
+    EXPECT_EQ(got.GetFailure().Message(),
+              "Error reading streamed response for GET /stream: Stream read error");
+    EXPECT_EQ(overrun.closes, 1);
+}
+
+TEST_F(RequestsTest, NamedParametersGoAsOneStructure) {
+    host.SetRequestHook([](const testing::RecordedRequest&, HostResponseArea* area) {
+        area->status = 204;
+        return true;
+    });
+    RequestResponse response;
+    MaybeType<Failure, void> sent =
+        Requests().SendNamed(HttpMethod::kPut, "/x/v1/named",
+                             {{"b", JsonValueOf(R"("two")")}, {"a", JsonValueOf("1")}}, response);
+    ASSERT_FALSE(sent.IsFailure()) << sent.GetFailure().Message();
+    testing::RecordedRequest last = host.Requests().back();
+    EXPECT_EQ(last.method, 7u);
+    ASSERT_EQ(last.arguments.size(), 1u);
+    EXPECT_EQ(last.arguments[0].first, "");
+    EXPECT_EQ(JsonOf(last.arguments[0].second), R"({"a":1,"b":"two"})");
+}
+
+TEST_F(RequestsTest, AHostWithoutARequestOperationGetsNothingSent) {
+    host.RemoveOperation(&HostCore::request);
+    MaybeType<Failure, void> sent = Requests().RequestVoid(HttpMethod::kGet, "/x/v1/level");
+    ASSERT_TRUE(sent.IsFailure());
+    EXPECT_EQ(sent.GetFailure().Code(), 0);
+    EXPECT_EQ(sent.GetFailure().Message(),
+              "Error response for GET /x/v1/level: The plugin is not connected to a host");
+    EXPECT_TRUE(host.Requests().empty());
 }
 
 }  // namespace

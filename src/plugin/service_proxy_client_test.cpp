@@ -182,6 +182,22 @@ TEST_F(ServiceProxyTest, FailuresToStartReachTheTypedCompletionLaterOnce) {
     EXPECT_EQ(got.size(), 2u);
 }
 
+TEST_F(ServiceProxyTest, AFailureToStartThatCannotBeScheduledIsLoggedInstead) {
+    host.SetServiceProxyHook({});
+    host.RemoveOperation(&HostCore::schedule);
+    int calls = 0;
+    plugin->ServiceProxy().InvokeTyped<Echo>("svc", "m", Echo{}, "",
+                                             [&](const MaybeType<Failure, Echo>&) { ++calls; });
+    const testing::HostLogLine last = host.LogLines().back();
+    EXPECT_EQ(last.message,
+              "pyx-test: Couldn't report the outcome of service proxy request svc.m: Error "
+              "response for POST /pyx-login/v1/service-proxy-uuid-requests: Not found: "
+              "/pyx-login/v1/service-proxy-uuid-requests");
+    EXPECT_EQ(last.level, kLogError);
+    host.AdvanceTime(1);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST_F(ServiceProxyTest, UndecodableAnswerIsAFailureNamingPayloadAndType) {
     std::string message;
     plugin->ServiceProxy().InvokeTyped<Echo>(

@@ -40,5 +40,26 @@ TEST_F(TelemetrySenderTest, PostsTheEventNameUnchanged) {
     EXPECT_EQ(failed.GetFailure().Code(), 404);
 }
 
+TEST(TelemetrySenderBeforeInitialiseTest, RefusesWithoutSending) {
+    testing::TestHost host;
+    PluginLoadRecord record{};
+    record.apiMajor = 18;
+    auto* plugin = new testing::TestPlugin(&host);
+    LoadPlugin(plugin, &record, "pyx-test");
+    MaybeType<Failure, void> refused =
+        plugin->Telemetry().PostTelemetryEvent("early", BindingProperty()).get();
+    ASSERT_TRUE(refused.IsFailure());
+    EXPECT_EQ(refused.GetFailure().Code(), 0);
+    EXPECT_EQ(refused.GetFailure().Message(), "The plugin is not initialised");
+    ASSERT_NE(record.callbacks->initialise(record.plugin, host.Context()), 0);
+    // Sent once initialised; the test host knows no telemetry endpoint.
+    MaybeType<Failure, void> later =
+        plugin->Telemetry().PostTelemetryEvent("later", BindingProperty()).get();
+    ASSERT_TRUE(later.IsFailure());
+    EXPECT_EQ(later.GetFailure().Code(), 404);
+    EXPECT_EQ(host.Requests().size(), 1u);
+    record.callbacks->shutdown(record.plugin);
+}
+
 }  // namespace
 }  // namespace Vane
