@@ -158,10 +158,12 @@ void ServiceProxyClient::InvokeTyped(const std::string& service, const std::stri
     std::string error = Invoke(service, method, payload, answerMethod, wrapped);
     if (!completion) return;
     if (!error.empty()) {
-        ScheduleCall(keyText, std::move(error),
-                     [completion, error](const PluginServiceProxyResponse&) {
-                         completion(MaybeType<Failure, Response>(Failure(0, error)));
-                     });
+        // Built before `error` is moved into the call: the order in which arguments are
+        // evaluated is the compiler's choice.
+        Handler report = [completion, error](const PluginServiceProxyResponse&) {
+            completion(MaybeType<Failure, Response>(Failure(0, error)));
+        };
+        ScheduleCall(keyText, std::move(error), std::move(report));
         return;
     }
     std::optional<PluginServiceProxyResponse> answer;
