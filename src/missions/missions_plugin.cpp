@@ -68,45 +68,45 @@ bool MissionsPlugin::Start() {
 
     using Value = std::optional<BindingProperty>;
     auto rule = [this](void (MissionsPlugin::*member)(const Value&)) {
-        return ResourceObserver<BindingProperty>(
+        return ResourceWatcher::Observer<BindingProperty>(
             [this, member](const std::string&, const Value& value) { (this->*member)(value); });
     };
-    ObserveResource<BindingProperty>(kConfigurationCompletePath,
-                                     rule(&MissionsPlugin::OnConfigurationComplete));
-    ObserveResource<BindingProperty>(kMissionsEnabledPath,
-                                     rule(&MissionsPlugin::OnMissionsEnabled));
-    ObserveResource<BindingProperty>(kFrontEndEnabledPath,
-                                     rule(&MissionsPlugin::OnFrontEndEnabled));
-    ObserveResource<BindingProperty>(kPollingTimePath, rule(&MissionsPlugin::OnPollingTime));
-    ObserveResource<BindingProperty>(kCooldownPollingTimePath,
-                                     rule(&MissionsPlugin::OnCooldownPollingTime));
-    ObserveResource<Api::EntitlementsTokenResource>(
+    Resources().Observe<BindingProperty>(kConfigurationCompletePath,
+                                         rule(&MissionsPlugin::OnConfigurationComplete));
+    Resources().Observe<BindingProperty>(kMissionsEnabledPath,
+                                         rule(&MissionsPlugin::OnMissionsEnabled));
+    Resources().Observe<BindingProperty>(kFrontEndEnabledPath,
+                                         rule(&MissionsPlugin::OnFrontEndEnabled));
+    Resources().Observe<BindingProperty>(kPollingTimePath, rule(&MissionsPlugin::OnPollingTime));
+    Resources().Observe<BindingProperty>(kCooldownPollingTimePath,
+                                         rule(&MissionsPlugin::OnCooldownPollingTime));
+    Resources().Observe<Api::EntitlementsTokenResource>(
         kEntitlementsPath,
         [this](const std::string&, const std::optional<Api::EntitlementsTokenResource>& token) {
             OnEntitlements(token);
         });
-    ObserveResource<Api::LoginSession>(
+    Resources().Observe<Api::LoginSession>(
         kLoginSessionPath,
         [this](const std::string&, const std::optional<Api::LoginSession>& session) {
             OnLoginSession(session);
         });
-    ObserveResource<BindingProperty>(kPlatformIdPath, rule(&MissionsPlugin::OnPlatformId));
-    ObserveResource<Api::GameflowSession>(
+    Resources().Observe<BindingProperty>(kPlatformIdPath, rule(&MissionsPlugin::OnPlatformId));
+    Resources().Observe<Api::GameflowSession>(
         kGameflowSessionPath,
         [this](const std::string&, const std::optional<Api::GameflowSession>& session) {
             OnGameflowSession(session);
         });
     // A pushed update is only a trigger: whatever it carries, deletions included, fetches.
-    ObserveResource<BindingProperty>(
+    Resources().Observe<BindingProperty>(
         kPlayerUpdatePath,
         [service = service_](const std::string&, const Value&) { service->RequestFetch(); });
-    ObserveResource<BindingProperty>(kRegionLocalePath, rule(&MissionsPlugin::OnRegionLocale));
+    Resources().Observe<BindingProperty>(kRegionLocalePath, rule(&MissionsPlugin::OnRegionLocale));
     return true;
 }
 
 void MissionsPlugin::Shutdown() {
     PluginBase::Shutdown();
-    StopTimer(pollTimerName_);
+    Timers().StopTimer(pollTimerName_);
 }
 
 }  // namespace Vane::Client::Missions

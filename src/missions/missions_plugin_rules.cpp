@@ -95,10 +95,10 @@ void MissionsPlugin::OnCooldownPollingTime(const std::optional<BindingProperty>&
 
 void MissionsPlugin::ApplyPollingTime(const char* name, double seconds,
                                       void (MissionsService::*tick)()) {
-    StopTimer(name);
+    Timers().StopTimer(name);
     if (!(seconds > kShortestPollingSeconds)) return;
-    StartTimer(name, IntervalNanoseconds(seconds),
-               [service = service_, tick] { ((*service).*tick)(); });
+    Timers().StartTimer(name, IntervalNanoseconds(seconds),
+                        [service = service_, tick] { ((*service).*tick)(); });
 }
 
 // --- Player ----------------------------------------------------------------------------------
@@ -118,7 +118,7 @@ void MissionsPlugin::OnEntitlements(const std::optional<Api::EntitlementsTokenRe
 void MissionsPlugin::OnLoginSession(const std::optional<Api::LoginSession>& session) {
     if (!session) {
         UnsubscribeInventorySources();
-        StopTimer(pollTimerName_);
+        Timers().StopTimer(pollTimerName_);
         accountId_ = 0;
         summonerId_ = 0;
         service_->ClearMissions();
@@ -166,24 +166,24 @@ void MissionsPlugin::SubscribeInventorySources() {
     inventorySummonerId_ = id;
     // Each observer checks that its summoner is still the one watched: the runtime keeps an
     // observer after its subscription is dropped.
-    ObserveResource<std::vector<Api::CollectionsChampion>>(
+    Resources().Observe<std::vector<Api::CollectionsChampion>>(
         ChampionsPath(id),
         [this, id](const std::string&,
                    const std::optional<std::vector<Api::CollectionsChampion>>& champions) {
             if (champions && WatchingInventoryOf(id)) service_->OnChampions(*champions);
         });
-    ObserveResource<std::vector<Api::CollectionsWardSkin>>(
+    Resources().Observe<std::vector<Api::CollectionsWardSkin>>(
         WardSkinsPath(id),
         [this, id](const std::string&,
                    const std::optional<std::vector<Api::CollectionsWardSkin>>& wardSkins) {
             if (wardSkins && WatchingInventoryOf(id)) service_->OnWardSkins(*wardSkins);
         });
-    ObserveResource<Api::CollectionsSummonerIcons>(
+    Resources().Observe<Api::CollectionsSummonerIcons>(
         SummonerIconsPath(id),
         [this, id](const std::string&, const std::optional<Api::CollectionsSummonerIcons>& icons) {
             if (icons && WatchingInventoryOf(id)) service_->OnSummonerIcons(*icons);
         });
-    ObserveResource<Api::CollectionsSummoner>(
+    Resources().Observe<Api::CollectionsSummoner>(
         SummonerPath(id),
         [this, id](const std::string&, const std::optional<Api::CollectionsSummoner>& summoner) {
             if (summoner && WatchingInventoryOf(id)) service_->OnSummoner(*summoner);
@@ -193,10 +193,10 @@ void MissionsPlugin::SubscribeInventorySources() {
 void MissionsPlugin::UnsubscribeInventorySources() {
     if (!inventorySourcesSubscribed_ || inventorySummonerId_ == 0) return;
     const uint64_t id = inventorySummonerId_;
-    Unsubscribe(ChampionsPath(id));
-    Unsubscribe(WardSkinsPath(id));
-    Unsubscribe(SummonerIconsPath(id));
-    Unsubscribe(SummonerPath(id));
+    Resources().Unsubscribe(ChampionsPath(id));
+    Resources().Unsubscribe(WardSkinsPath(id));
+    Resources().Unsubscribe(SummonerIconsPath(id));
+    Resources().Unsubscribe(SummonerPath(id));
     inventorySourcesSubscribed_ = false;
 }
 
@@ -208,13 +208,15 @@ void MissionsPlugin::UpdateCelebrationRegistration() {
     // The flag follows the wish whatever the request's outcome: a failure is not retried.
     celebrationRegistered_ = wanted;
     if (wanted) {
-        MaybeType<Failure, void> sent = RequestVoid(HttpMethod::kPost, kCelebrationRegisterPath);
+        MaybeType<Failure, void> sent =
+            Requests().RequestVoid(HttpMethod::kPost, kCelebrationRegisterPath);
         if (sent.IsFailure()) {
             TraceRuntime("Failed to post enablement to pre-end-of-game plugin: %s",
                          {sent.GetFailure().Message()});
         }
     } else {
-        MaybeType<Failure, void> sent = RequestVoid(HttpMethod::kDelete, kCelebrationPath);
+        MaybeType<Failure, void> sent =
+            Requests().RequestVoid(HttpMethod::kDelete, kCelebrationPath);
         if (sent.IsFailure()) {
             TraceRuntime("Failed to post disablement to pre-end-of-game plugin: %s",
                          {sent.GetFailure().Message()});

@@ -76,15 +76,15 @@ void MissionsService::StartFetch() {
     std::weak_ptr<MissionsService> weak = weak_from_this();
     // An answer that never comes must not hold the feature forever: the timeout fails the
     // fetch, and the answer, should it come after all, finds a newer fetch number.
-    target_->plugin->ScheduleCallback(
+    target_->plugin->Timers().Schedule(
         "missionsFetchTimeout",
         [weak, fetch] {
             if (auto self = weak.lock()) self->OnFetchTimeout(fetch);
         },
-        target_->plugin->Now() + kFetchTimeoutNanoseconds);
+        target_->plugin->Timers().Now() + kFetchTimeoutNanoseconds);
     // The answer may be delivered before this call returns (when it came in first), so nothing
     // of the fetch state is touched after it.
-    target_->plugin->InvokeServiceProxyTyped<Api::PlayerUpdateResponse>(
+    target_->plugin->ServiceProxy().InvokeTyped<Api::PlayerUpdateResponse>(
         target_->serviceName, target_->methodName, BuildFetchPayload(), std::string(),
         [weak, fetch](const MaybeType<Failure, Api::PlayerUpdateResponse>& result) {
             if (auto self = weak.lock()) self->OnFetchAnswer(fetch, result);
@@ -154,9 +154,9 @@ void MissionsService::ClearMissions() {
 // --- Routes ------------------------------------------------------------------------------
 
 void MissionsService::SendWithoutAnswer(const LCDS::MissionRequestPayloadDTO& payload) {
-    target_->plugin->InvokeServiceProxyTyped<BindingProperty>(
+    target_->plugin->ServiceProxy().InvokeTyped<BindingProperty>(
         target_->serviceName, target_->methodName, payload, std::string(),
-        PluginBase::ServiceProxyCompletion<BindingProperty>());
+        ServiceProxyClient::Completion<BindingProperty>());
 }
 
 void MissionsService::MarkViewed(const Api::Ids& ids) {

@@ -53,8 +53,8 @@ std::optional<Api::MissionsNotificationResource> NotificationToPost(
 
 void PostNotification(PluginBase& plugin, const Api::MissionsNotificationResource& notification) {
     MaybeType<Failure, std::vector<Api::MissionsNotificationResource>> existing =
-        plugin.Request<std::vector<Api::MissionsNotificationResource>>(HttpMethod::kGet,
-                                                                       kNotificationsPath);
+        plugin.Requests().Request<std::vector<Api::MissionsNotificationResource>>(
+            HttpMethod::kGet, kNotificationsPath);
     if (existing.IsFailure()) {
         Log(kLogError, 1, 0, "Failed to look up player notifications");
         return;
@@ -63,7 +63,7 @@ void PostNotification(PluginBase& plugin, const Api::MissionsNotificationResourc
         NotificationToPost(existing.Value(), notification);
     if (!post) return;
     // Whether the post succeeded changes nothing here: the next fetch notifies afresh.
-    static_cast<void>(plugin.RequestVoid(HttpMethod::kPost, kNotificationsPath, *post));
+    static_cast<void>(plugin.Requests().RequestVoid(HttpMethod::kPost, kNotificationsPath, *post));
 }
 
 void NotifyNewMissions(PluginBase& plugin, const std::vector<Api::Mission>& missions) {

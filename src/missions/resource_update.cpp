@@ -15,7 +15,7 @@ void FireResourceUpdate(PluginBase& plugin, const std::string& uri,
         event.payload = payload.Root();
         event.flags = 0;
         event.zero = 0;
-        plugin.HostFireEvent(event);
+        plugin.Host().FireEvent(event);
     } catch (const std::exception&) {
         // No memory for the event name: the update is not sent.
     }

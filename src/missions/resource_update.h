@@ -17,7 +17,7 @@ namespace Vane::Client::Missions {
 void FireResourceUpdate(PluginBase& plugin, const std::string& uri,
                         HostValueArenaWriter& payload) noexcept;
 
-// Publishes `data` as an "Update" of the resource `uri`: the event PublishResource sends for
+// Publishes `data` as an "Update" of the resource `uri`: the event Resources().Publish sends for
 // ToBinding(data), built without the intermediate values (the host copies what it keeps
 // during the call). Fails, sending nothing, when `data` does not convert or memory ran out.
 template <class T>

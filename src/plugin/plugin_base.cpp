@@ -1,5 +1,4 @@
-// PluginBase's lifecycle: construction, the loader, the three host callbacks, Shutdown, the
-// forwarding of the host's operations, timers and telemetry.
+// PluginBase's lifecycle: construction, the loader, the host's callbacks and Shutdown.
 #include "plugin/plugin_base.h"
 
 #include <cstdio>
@@ -15,8 +14,6 @@
 #include "plugin/memory_accounting.h"
 #include "plugin/plugin_log_target.h"
 #include "plugin/startup_figures.h"
-#include "plugin/telemetry_sender.h"
-#include "plugin/trace.h"
 #include "value/page_reserve.h"
 
 namespace Vane {
@@ -51,9 +48,26 @@ struct PluginEntryPoints {
     static void PYX_CDECL MemoryStatistics(void*, uint32_t out[14]) {
         if (out) FillMemoryStatistics(out);
     }
+
+    // The host passes the plugin back as every event's context.
+    template <class Payload>
+    static void PYX_CDECL DispatchEvent(const HostIncomingEvent* event) {
+        if (!event || !event->context || !event->eventName) return;
+        static_cast<PluginBase*>(event->context)->events_.Deliver<Payload>(*event);
+    }
 };
 
-PluginBase::PluginBase() : timers_(std::string()), api_(std::make_unique<LocalApi>()) {
+PluginBase::PluginBase()
+    : api_(std::make_unique<LocalApi>()),
+      timers_(std::string()),
+      events_(
+          host_, shortName_, Types(),
+          EventRouter::HostEntry{this, &PluginEntryPoints::DispatchEvent<PluginResourceEvent>,
+                                 &PluginEntryPoints::DispatchEvent<PluginServiceProxyResponse>}),
+      requests_(host_, Types(), timers_),
+      resources_(events_, requests_, host_, Types(), shortName_),
+      serviceProxy_(events_, requests_, timers_, Types(), shortName_, stopping_),
+      telemetry_(requests_) {
     callbacks_.initialise = &PluginEntryPoints::Initialise;
     callbacks_.shutdown = &PluginEntryPoints::ShutDown;
     callbacks_.memoryStatistics = &PluginEntryPoints::MemoryStatistics;
@@ -126,119 +140,22 @@ bool PluginBase::Initialise(const HostContext* context) {
     LogStartupFigures(shortName_);
     userAgent_ = FormatPositional("VaneClient/%1 (%2)", coreVersion_, shortName_);
     pluginHandle_ = host_.PluginHandle();
-    telemetry_ = std::make_unique<TelemetrySender>(*this);
-    RegisterServiceProxyEventHandler(
-        "OnServiceProxyUuidEvent",
-        [this](const PluginServiceProxyResponse& r) { HandleServiceProxyAnswer(r.uuid, r); }, 1);
-    RegisterServiceProxyEventHandler(
-        "OnServiceProxyMethodEvent",
-        [this](const PluginServiceProxyResponse& r) {
-            HandleServiceProxyAnswer(FormatPositional("%1.%2", r.serviceName, r.methodName), r);
-        },
-        1);
-    RegisterServiceProxyEventHandler(
-        "OnServiceProxyAsyncEvent",
-        [this](const PluginServiceProxyResponse& r) { HandleServiceProxyAsync(r); }, 1);
+    telemetry_.Attach();
+    serviceProxy_.SubscribeAnswers();
     return Start();
 }
 
 void PluginBase::Shutdown() {
-    for (const auto& [name, handler] : eventHandlers_) HostUnsubscribe(name.c_str());
-    eventHandlers_.clear();
-    std::map<std::string, ServiceProxyHandler> pending;
-    std::map<std::string, ServiceProxyHandler> async;
-    std::map<std::string, PluginServiceProxyResponse> received;
-    {
-        std::lock_guard<std::mutex> guard(serviceProxyMutex_);
-        pending.swap(pendingServiceProxy_);
-        async.swap(asyncServiceProxyHandlers_);
-        received.swap(receivedServiceProxy_);
-    }
-    // The callbacks are destroyed here, outside the lock, without being called.
+    events_.UnregisterAll();
+    serviceProxy_.Clear();
     timers_.ClearTimers();
-    exactResourceHandlers_.clear();
-    wildcardResourceHandlers_.clear();
+    resources_.ClearObservers();
 }
 
 void PluginBase::RegisterApi() {}
 
 bool PluginBase::Start() {
     return true;
-}
-
-uint32_t PluginBase::SubscriptionCount(const std::string& eventName) const {
-    auto it = subscriptions_.find(eventName);
-    return it == subscriptions_.end() ? 0 : it->second;
-}
-
-// --- Host operations --------------------------------------------------------------------
-
-bool PluginBase::HostRequest(HostResponseArea* response, HostRequestRecord* request) {
-    return host_.Request(response, request);
-}
-
-bool PluginBase::HostFireEvent(const HostOutgoingEvent& event) {
-    return host_.FireEvent(event);
-}
-
-bool PluginBase::HostSubscribe(const char* eventName, HostDispatchFn dispatch, void* context,
-                               uint32_t flag) {
-    return host_.Subscribe(eventName, dispatch, context, flag);
-}
-
-bool PluginBase::HostUnsubscribe(const char* eventName) {
-    return host_.Unsubscribe(eventName);
-}
-
-bool PluginBase::HostSchedule(const char* name, HostScheduledFn callback, void* context,
-                              double delaySeconds) {
-    return host_.Schedule(name, callback, context, delaySeconds);
-}
-
-bool PluginBase::HostYield() {
-    return host_.Yield();
-}
-
-bool PluginBase::HostLabel(const char* label) {
-    return host_.Label(label);
-}
-
-uint64_t PluginBase::HostAfterYield() {
-    return host_.AfterYield();
-}
-
-bool PluginBase::HostLog(const char* message, int32_t level) {
-    return host_.Log(message, level);
-}
-
-// --- Timers and telemetry -----------------------------------------------------------------
-
-uint64_t PluginBase::ScheduleCallback(const std::string& name, std::function<void()> callback,
-                                      int64_t deadline) {
-    return timers_.Schedule(name.c_str(), std::move(callback), deadline);
-}
-
-void PluginBase::StartTimer(const std::string& name, int64_t intervalNanoseconds,
-                            std::function<void()> callback) {
-    timers_.StartTimer(name, intervalNanoseconds, std::move(callback));
-}
-
-void PluginBase::StopTimer(const std::string& name) {
-    timers_.StopTimer(name);
-}
-
-std::future<MaybeType<Failure, void>> PluginBase::PostTelemetryEvent(
-    const std::string& name, const BindingProperty& parameters) {
-    if (!telemetry_) {
-        std::promise<MaybeType<Failure, void>> promise;
-        promise.set_value(Failure(0, std::string("The plugin is not initialised")));
-        return promise.get_future();
-    }
-    return telemetry_->PostTelemetryEvent(name, parameters);
-}
-
-void PluginBase::Trace(const char* format, std::initializer_list<std::string_view> args) const {
-    TraceRuntime(format, args);
 }
 
 }  // namespace Vane

@@ -5,14 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
 #include "host/host_value.h"
 #include "plugin/plugin_base.h"
 #include "plugin/test_host_test_support.h"
+#include "plugin/trace.h"
+#include "types/record_description.h"
 
 namespace Vane::testing {
 
@@ -60,6 +64,29 @@ class TestPlugin : public PluginBase {
     }
 };
 
+// A small record the runtime's tests convert to and from ("TestLevel").
+struct Level {
+    int32_t value = 0;
+    std::string name;
+};
+inline void DescribeType(RecordBuilder<Level>& r) {
+    r.Name("TestLevel");
+    r.Field("value", &Level::value);
+    r.Field("name", &Level::name);
+}
+
+// Collects the runtime's trace lines while alive.
+class TraceRecorder {
+  public:
+    TraceRecorder() {
+        SetTraceSink([this](const std::string& line) { lines.push_back(line); });
+    }
+    ~TraceRecorder() { SetTraceSink({}); }
+    TraceRecorder(const TraceRecorder&) = delete;
+    TraceRecorder& operator=(const TraceRecorder&) = delete;
+    std::vector<std::string> lines;
+};
+
 // Loads a TestPlugin (core 18.0.0) and initialises it with the test host; the plugin is shut
 // down through its callback at the end unless the test did so.
 class PluginFixture : public ::testing::Test {
@@ -87,6 +114,16 @@ class PluginFixture : public ::testing::Test {
     TestPlugin* plugin = nullptr;
     PluginLoadRecord record{};
     int destroyedCount = 0;
+};
+
+// A PluginFixture whose plugin knows Level and is initialised.
+class InitialisedPluginFixture : public PluginFixture {
+  protected:
+    void SetUp() override {
+        PluginFixture::SetUp();
+        RegisterType<Level>(plugin->Types());
+        ASSERT_TRUE(Initialise());
+    }
 };
 
 }  // namespace Vane::testing

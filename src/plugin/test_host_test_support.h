@@ -234,6 +234,13 @@ class TestHost {
     // The context the host hands to the plugin's initialise callback.
     const HostContext* Context() const { return &context_; }
 
+    // Leaves `operation` empty in the table, as a host that does not offer it: the plugin
+    // must then get along without it. Not while the plugin may be calling the host.
+    template <class Operation>
+    void RemoveOperation(Operation HostCore::*operation) {
+        table_.core.*operation = nullptr;
+    }
+
     // Virtual monotonic clock in nanoseconds.
     int64_t NowNanoseconds() const {
         std::lock_guard<std::mutex> guard(mutex_);

@@ -3,13 +3,13 @@
 #include <chrono>
 #include <limits>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <unordered_map>
 #include <utility>
 
 #include "log/log_categories.h"
 #include "log/logger.h"
+#include "util/lock.h"
 
 namespace Vane {
 namespace timers_detail {
@@ -41,7 +41,7 @@ struct TimerState {
     TimerTable::Clock clock;
 
     // Guards the host copy, the scheduled-callback table, its id counter and `closed`.
-    std::mutex mutex;
+    CriticalSection lock;
     HostLink host;
     uint64_t nextId = 1;
     bool closed = false;
@@ -73,7 +73,7 @@ class RouteTable {
 
     // A fresh non-zero token leading to (state, id).
     uintptr_t Add(std::weak_ptr<TimerState> state, uint64_t id) {
-        std::lock_guard<std::mutex> guard(mutex_);
+        ScopedLock guard(lock_);
         uintptr_t token;
         do {
             token = ++last_;
@@ -84,7 +84,7 @@ class RouteTable {
 
     // Removes the token and returns its route; nothing when it is unknown.
     std::optional<Route> Take(uintptr_t token) {
-        std::lock_guard<std::mutex> guard(mutex_);
+        ScopedLock guard(lock_);
         auto it = routes_.find(token);
         if (it == routes_.end()) return std::nullopt;
         Route route = std::move(it->second);
@@ -94,12 +94,13 @@ class RouteTable {
 
     // Forgets the tokens of `entries`.
     void Remove(const std::unordered_map<uint64_t, ScheduledEntry>& entries) {
-        std::lock_guard<std::mutex> guard(mutex_);
+        ScopedLock guard(lock_);
         for (const auto& [id, entry] : entries) routes_.erase(entry.token);
     }
 
   private:
-    std::mutex mutex_;
+    // Guards the token counter and the routes.
+    CriticalSection lock_;
     uintptr_t last_ = 0;
     std::unordered_map<uintptr_t, Route> routes_;
 };
@@ -138,7 +139,7 @@ uint64_t ScheduleOn(const std::shared_ptr<TimerState>& state, const char* name,
     uintptr_t token;
     HostLink host;
     {
-        std::lock_guard<std::mutex> guard(state->mutex);
+        ScopedLock guard(state->lock);
         if (state->closed || !state->host.IsAttached()) return 0;
         host = state->host;
         id = state->nextId++;
@@ -150,7 +151,7 @@ uint64_t ScheduleOn(const std::shared_ptr<TimerState>& state, const char* name,
     // The host refused the call: nothing will ever come back for this entry.
     RouteTable::Instance().Take(token);
     TimerTable::Callback dropped;
-    std::lock_guard<std::mutex> guard(state->mutex);
+    ScopedLock guard(state->lock);
     auto it = state->scheduled.find(id);
     if (it != state->scheduled.end()) {
         dropped = std::move(it->second.callback);
@@ -209,7 +210,7 @@ void Trampoline(void* context) {
         if (!state) return;  // the table is gone
         TimerTable::Callback callback;
         {
-            std::lock_guard<std::mutex> guard(state->mutex);
+            ScopedLock guard(state->lock);
             auto it = state->scheduled.find(route->id);
             if (it == state->scheduled.end()) return;
             callback = it->second.callback;
@@ -222,7 +223,7 @@ void Trampoline(void* context) {
             }
         }
         TimerTable::Callback finished;
-        std::lock_guard<std::mutex> guard(state->mutex);
+        ScopedLock guard(state->lock);
         auto it = state->scheduled.find(route->id);
         if (it != state->scheduled.end()) {
             finished = std::move(it->second.callback);
@@ -257,7 +258,7 @@ void TimerTable::SetClock(Clock clock) {
 }
 
 void TimerTable::Attach(const HostLink& host) {
-    std::lock_guard<std::mutex> guard(state_->mutex);
+    ScopedLock guard(state_->lock);
     state_->host = host;
 }
 
@@ -275,7 +276,7 @@ uint64_t TimerTable::Schedule(const char* name, Callback callback, int64_t deadl
 
 void TimerTable::StartTimer(const std::string& name, int64_t interval, Callback callback) {
     {
-        std::lock_guard<std::mutex> guard(state_->mutex);
+        ScopedLock guard(state_->lock);
         if (state_->closed) return;
     }
     try {
@@ -306,14 +307,14 @@ bool TimerTable::HasTimer(const std::string& name) const {
 }
 
 size_t TimerTable::PendingCount() const {
-    std::lock_guard<std::mutex> guard(state_->mutex);
+    ScopedLock guard(state_->lock);
     return state_->scheduled.size();
 }
 
 uint64_t TimerTable::Wait() {
     HostLink host;
     {
-        std::lock_guard<std::mutex> guard(state_->mutex);
+        ScopedLock guard(state_->lock);
         host = state_->host;
     }
     host.Label("Wait: yield");
@@ -325,7 +326,7 @@ void TimerTable::Shutdown() {
     std::unordered_map<uint64_t, timers_detail::ScheduledEntry> dropped;
     std::map<std::string, timers_detail::TimerRecord> timers;
     {
-        std::lock_guard<std::mutex> guard(state_->mutex);
+        ScopedLock guard(state_->lock);
         state_->closed = true;
         dropped.swap(state_->scheduled);
     }

@@ -76,7 +76,7 @@ class ServiceProxyTest : public PluginFixture {
 
 TEST_F(ServiceProxyTest, UuidRequestIsPostedAndItsAnswerDeliveredOnce) {
     std::vector<std::string> answers;
-    plugin->InvokeServiceProxyTyped<Echo>(
+    plugin->ServiceProxy().InvokeTyped<Echo>(
         "svc", "m", Echo{"hi", UINT64_MAX}, "", [&](const MaybeType<Failure, Echo>& answer) {
             answers.push_back(answer.HasValue() ? answer.Value().text
                                                 : answer.GetFailure().Message());
@@ -86,11 +86,11 @@ TEST_F(ServiceProxyTest, UuidRequestIsPostedAndItsAnswerDeliveredOnce) {
     testing::RecordedRequest post = host.Requests().back();
     EXPECT_EQ(post.url, "/pyx-login/v1/service-proxy-uuid-requests");
     EXPECT_EQ(post.arguments.size(), 3u);
-    EXPECT_EQ(plugin->PendingServiceProxyRequests(), 1u);
+    EXPECT_EQ(plugin->ServiceProxy().PendingRequests(), 1u);
     ASSERT_TRUE(host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", R"({"text":"back"})")));
     ASSERT_TRUE(host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", R"({"text":"again"})")));
     EXPECT_EQ(answers, std::vector<std::string>{"back"});
-    EXPECT_EQ(plugin->PendingServiceProxyRequests(), 0u);
+    EXPECT_EQ(plugin->ServiceProxy().PendingRequests(), 0u);
     // Level 3 lines for the start and the fulfilment reach the host.
     std::vector<std::string> levelThree;
     for (const auto& line : host.LogLines()) {
@@ -108,7 +108,7 @@ TEST_F(ServiceProxyTest, AnswersArrivingBeforeRegistrationWaitAndTheLastOneWins)
         host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", R"({"text":"second"})"));
     };
     std::vector<std::string> answers;
-    const std::string error = plugin->InvokeServiceProxy(
+    const std::string error = plugin->ServiceProxy().Invoke(
         "svc", "m", Echo{}, "",
         [&](const PluginServiceProxyResponse& r) { answers.push_back(r.payload); });
     EXPECT_EQ(error, "");
@@ -120,11 +120,11 @@ TEST_F(ServiceProxyTest, TypedCompletionOfAnAnswerThatWasWaitingRunsAfterTheCall
         host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", R"({"text":"early"})"));
     };
     std::vector<std::string> answers;
-    plugin->InvokeServiceProxyTyped<Echo>(
+    plugin->ServiceProxy().InvokeTyped<Echo>(
         "svc", "m", Echo{}, "",
         [&](const MaybeType<Failure, Echo>& answer) { answers.push_back(answer.Value().text); });
     EXPECT_TRUE(answers.empty());
-    EXPECT_EQ(plugin->PendingServiceProxyRequests(), 0u);
+    EXPECT_EQ(plugin->ServiceProxy().PendingRequests(), 0u);
     host.AdvanceTime(0);
     EXPECT_EQ(answers, std::vector<std::string>{"early"});
 }
@@ -141,8 +141,8 @@ TEST_F(ServiceProxyTest, MethodRequestsAreOneAtATimePerAnswerMethod) {
     });
     int calls = 0;
     auto callback = [&](const PluginServiceProxyResponse&) { ++calls; };
-    EXPECT_EQ(plugin->InvokeServiceProxy("svc", "m", Echo{}, "answer", callback), "");
-    EXPECT_EQ(plugin->InvokeServiceProxy("svc", "m", Echo{}, "answer", callback),
+    EXPECT_EQ(plugin->ServiceProxy().Invoke("svc", "m", Echo{}, "answer", callback), "");
+    EXPECT_EQ(plugin->ServiceProxy().Invoke("svc", "m", Echo{}, "answer", callback),
               "Request already in flight");
     EXPECT_EQ(methodPosts, 1);
     EXPECT_EQ(host.LogLines().back().message,
@@ -150,7 +150,7 @@ TEST_F(ServiceProxyTest, MethodRequestsAreOneAtATimePerAnswerMethod) {
     EXPECT_EQ(host.LogLines().back().level, kLogError);
     ASSERT_TRUE(host.Deliver("OnServiceProxyMethodEvent", Answer("", "{}", "svc", "answer")));
     EXPECT_EQ(calls, 1);
-    EXPECT_EQ(plugin->InvokeServiceProxy("svc", "m", Echo{}, "answer", callback), "");
+    EXPECT_EQ(plugin->ServiceProxy().Invoke("svc", "m", Echo{}, "answer", callback), "");
     EXPECT_EQ(methodPosts, 2);
 }
 
@@ -166,9 +166,9 @@ TEST_F(ServiceProxyTest, FailuresToStartReachTheTypedCompletionLaterOnce) {
     };
     // The login plugin refuses the post.
     host.SetServiceProxyHook({});
-    plugin->InvokeServiceProxyTyped<Echo>("svc", "m", Echo{}, "", completion);
+    plugin->ServiceProxy().InvokeTyped<Echo>("svc", "m", Echo{}, "", completion);
     // The payload can't be converted.
-    plugin->InvokeServiceProxyTyped<Echo>("svc", "m", Unregistered{}, "", completion);
+    plugin->ServiceProxy().InvokeTyped<Echo>("svc", "m", Unregistered{}, "", completion);
     EXPECT_TRUE(got.empty());  // never before the call returned
     host.AdvanceTime(0);
     ASSERT_EQ(got.size(), 2u);
@@ -182,9 +182,25 @@ TEST_F(ServiceProxyTest, FailuresToStartReachTheTypedCompletionLaterOnce) {
     EXPECT_EQ(got.size(), 2u);
 }
 
+TEST_F(ServiceProxyTest, AFailureToStartThatCannotBeScheduledIsLoggedInstead) {
+    host.SetServiceProxyHook({});
+    host.RemoveOperation(&HostCore::schedule);
+    int calls = 0;
+    plugin->ServiceProxy().InvokeTyped<Echo>("svc", "m", Echo{}, "",
+                                             [&](const MaybeType<Failure, Echo>&) { ++calls; });
+    const testing::HostLogLine last = host.LogLines().back();
+    EXPECT_EQ(last.message,
+              "pyx-test: Couldn't report the outcome of service proxy request svc.m: Error "
+              "response for POST /pyx-login/v1/service-proxy-uuid-requests: Not found: "
+              "/pyx-login/v1/service-proxy-uuid-requests");
+    EXPECT_EQ(last.level, kLogError);
+    host.AdvanceTime(1);
+    EXPECT_EQ(calls, 0);
+}
+
 TEST_F(ServiceProxyTest, UndecodableAnswerIsAFailureNamingPayloadAndType) {
     std::string message;
-    plugin->InvokeServiceProxyTyped<Echo>(
+    plugin->ServiceProxy().InvokeTyped<Echo>(
         "svc", "m", Echo{}, "",
         [&](const MaybeType<Failure, Echo>& answer) { message = answer.GetFailure().Message(); });
     ASSERT_TRUE(host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-1", "not json")));
@@ -198,9 +214,9 @@ TEST_F(ServiceProxyTest, ACompletionMayStartTheNextRequest) {
     std::function<void(const MaybeType<Failure, Echo>&)> again =
         [&](const MaybeType<Failure, Echo>&) {
             if (++answered < 3)
-                plugin->InvokeServiceProxyTyped<Echo>("svc", "m", Echo{}, "", again);
+                plugin->ServiceProxy().InvokeTyped<Echo>("svc", "m", Echo{}, "", again);
         };
-    plugin->InvokeServiceProxyTyped<Echo>("svc", "m", Echo{}, "", again);
+    plugin->ServiceProxy().InvokeTyped<Echo>("svc", "m", Echo{}, "", again);
     for (int i = 1; i <= 3; ++i) {
         ASSERT_TRUE(
             host.Deliver("OnServiceProxyUuidEvent", Answer("uuid-" + std::to_string(i), "{}")));
@@ -211,7 +227,7 @@ TEST_F(ServiceProxyTest, ACompletionMayStartTheNextRequest) {
 
 TEST_F(ServiceProxyTest, AsyncEventsGoToTheirHandlerOrAreLogged) {
     std::vector<std::string> seen;
-    plugin->RegisterServiceProxyAsyncHandler(
+    plugin->ServiceProxy().RegisterAsyncHandler(
         "svc", "push", [&](const PluginServiceProxyResponse& r) { seen.push_back(r.payload); });
     ASSERT_TRUE(host.Deliver("OnServiceProxyAsyncEvent", Answer("", "p1", "svc", "push")));
     ASSERT_TRUE(host.Deliver("OnServiceProxyAsyncEvent", Answer("", "p2", "svc", "other")));
@@ -224,11 +240,11 @@ TEST_F(ServiceProxyTest, AsyncEventsGoToTheirHandlerOrAreLogged) {
 
 TEST_F(ServiceProxyTest, StoppingRefusesAndShutdownDropsPendingCallbacks) {
     int calls = 0;
-    EXPECT_EQ(plugin->InvokeServiceProxy("svc", "m", Echo{}, "",
-                                         [&](const PluginServiceProxyResponse&) { ++calls; }),
+    EXPECT_EQ(plugin->ServiceProxy().Invoke("svc", "m", Echo{}, "",
+                                            [&](const PluginServiceProxyResponse&) { ++calls; }),
               "");
     plugin->Shutdown();
-    EXPECT_EQ(plugin->PendingServiceProxyRequests(), 0u);
+    EXPECT_EQ(plugin->ServiceProxy().PendingRequests(), 0u);
     ShutDown();
     EXPECT_EQ(calls, 0);
 }

@@ -75,7 +75,7 @@ TEST_F(ServiceProxyStressTest, EveryAnswerIsDeliveredExactlyOnce) {
     for (int r = 0; r < kRequesters; ++r) {
         requesters.emplace_back([&] {
             for (int i = 0; i < kRequestsEach; ++i) {
-                const std::string error = plugin->InvokeServiceProxyText(
+                const std::string error = plugin->ServiceProxy().InvokeText(
                     "svc", "m", "{}", "", [&](const PluginServiceProxyResponse& response) {
                         std::lock_guard<std::mutex> guard(deliveredMutex);
                         ++delivered[response.uuid];
@@ -95,7 +95,7 @@ TEST_F(ServiceProxyStressTest, EveryAnswerIsDeliveredExactlyOnce) {
     EXPECT_EQ(startErrors.load(), 0);
     EXPECT_EQ(delivered.size(), static_cast<size_t>(kRequesters * kRequestsEach));
     for (const auto& [uuid, count] : delivered) EXPECT_EQ(count, 1) << uuid;
-    EXPECT_EQ(plugin->PendingServiceProxyRequests(), 0u);
+    EXPECT_EQ(plugin->ServiceProxy().PendingRequests(), 0u);
 }
 
 }  // namespace

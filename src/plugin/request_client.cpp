@@ -1,10 +1,10 @@
-// PluginBase's requests to other plugins through the host's synchronous request operation.
+#include "plugin/request_client.h"
+
 #include <algorithm>
 #include <exception>
 
 #include "codec/json_reader.h"
 #include "host/host_value.h"
-#include "plugin/plugin_base.h"
 
 namespace Vane {
 namespace {
@@ -37,21 +37,23 @@ class EncodedArguments {
 
 }  // namespace
 
-Failure PluginBase::ParameterFailure(HttpMethod method, const std::string& url,
-                                     const std::string& error) const {
+RequestClient::RequestClient(const HostLink& host, const TypeRegistry& types, TimerTable& timers)
+    : host_(host), types_(types), timers_(timers) {}
+
+Failure RequestClient::ParameterFailure(HttpMethod method, const std::string& url,
+                                        const std::string& error) const {
     return Failure(400, "Request not sent: Error converting parameters for {method} {url}: {error}",
                    MethodWord(method), url, error);
 }
 
-MaybeType<Failure, void> PluginBase::SendValues(HttpMethod method, const std::string& url,
-                                                const std::vector<BindingProperty>& arguments,
-                                                RequestResponse& response) {
+MaybeType<Failure, void> RequestClient::SendValues(HttpMethod method, const std::string& url,
+                                                   const std::vector<BindingProperty>& arguments,
+                                                   RequestResponse& response) {
     try {
         EncodedArguments encoded;
         for (const BindingProperty& argument : arguments) {
             std::string error;
-            if (!encoded.Add(argument, &Types(), error))
-                return ParameterFailure(method, url, error);
+            if (!encoded.Add(argument, &types_, error)) return ParameterFailure(method, url, error);
         }
         response.area = HostResponseArea{};
         HostRequestRecord record{};
@@ -59,8 +61,8 @@ MaybeType<Failure, void> PluginBase::SendValues(HttpMethod method, const std::st
         record.url = url.c_str();
         record.arguments = encoded.Data();
         record.argumentCount = encoded.Count();
-        record.pluginHandle = pluginHandle_;
-        if (!HostRequest(&response.area, &record)) {
+        record.pluginHandle = host_.PluginHandle();
+        if (!host_.Request(&response.area, &record)) {
             return Failure(0, "Error response for {method} {url}: {error}", MethodWord(method), url,
                            "The plugin is not connected to a host");
         }
@@ -74,7 +76,7 @@ MaybeType<Failure, void> PluginBase::SendValues(HttpMethod method, const std::st
     }
 }
 
-MaybeType<Failure, void> PluginBase::SendNamed(
+MaybeType<Failure, void> RequestClient::SendNamed(
     HttpMethod method, const std::string& url,
     const std::map<std::string, BindingProperty>& parameters, RequestResponse& response) {
     std::vector<BindingProperty> arguments(1);
@@ -90,9 +92,9 @@ MaybeType<Failure, void> PluginBase::SendNamed(
     return SendValues(method, url, arguments, response);
 }
 
-MaybeType<Failure, BindingProperty> PluginBase::ReadResponse(HttpMethod method,
-                                                             const std::string& url,
-                                                             RequestResponse& response) {
+MaybeType<Failure, BindingProperty> RequestClient::ReadResponse(HttpMethod method,
+                                                                const std::string& url,
+                                                                RequestResponse& response) {
     if (response.HasStream()) {
         std::string error;
         MaybeType<Failure, BindingProperty> value = ReadStream(response, error);
@@ -114,8 +116,8 @@ MaybeType<Failure, BindingProperty> PluginBase::ReadResponse(HttpMethod method,
     return std::move(body.Value());
 }
 
-MaybeType<Failure, BindingProperty> PluginBase::ReadStream(RequestResponse& response,
-                                                           std::string& error) {
+MaybeType<Failure, BindingProperty> RequestClient::ReadStream(RequestResponse& response,
+                                                              std::string& error) {
     HostResponseArea& area = response.area;
     std::string text;
     try {
@@ -135,7 +137,7 @@ MaybeType<Failure, BindingProperty> PluginBase::ReadStream(RequestResponse& resp
             }
             text.append(buffer, count);
             more = moreFlag != 0;
-            if (count < kStreamChunk && more) Wait();
+            if (count < kStreamChunk && more) timers_.Wait();
         }
     } catch (const std::exception&) {
         error = "Out of memory";
