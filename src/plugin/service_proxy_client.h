@@ -92,8 +92,8 @@ class ServiceProxyClient {
     // Where the typed form keeps an answer matched before InvokeTyped returned.
     struct EarlyAnswer {
         CriticalSection lock;
-        bool returned = false;
-        std::optional<PluginServiceProxyResponse> answer;
+        bool returned GUARDED_BY(lock) = false;
+        std::optional<PluginServiceProxyResponse> answer GUARDED_BY(lock);
     };
 
     void HandleAnswer(const std::string& key, const PluginServiceProxyResponse& response);
@@ -114,9 +114,9 @@ class ServiceProxyClient {
 
     // Guards the three tables below.
     mutable CriticalSection lock_;
-    std::map<std::string, Handler> pending_;
-    std::map<std::string, Handler> asyncHandlers_;
-    std::map<std::string, PluginServiceProxyResponse> received_;
+    std::map<std::string, Handler> pending_ GUARDED_BY(lock_);
+    std::map<std::string, Handler> asyncHandlers_ GUARDED_BY(lock_);
+    std::map<std::string, PluginServiceProxyResponse> received_ GUARDED_BY(lock_);
 };
 
 // ---------------------------------------------------------------------------------------
