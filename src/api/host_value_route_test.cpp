@@ -11,7 +11,7 @@
 #include "api/dispatch_test_support.h"
 #include "api/typed_handler.h"
 #include "host/host_value_arena.h"
-#include "types/missions_records_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "value/nesting_limit.h"
 
 namespace Vane {

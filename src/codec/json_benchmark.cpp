@@ -16,7 +16,7 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "codec/missions_document_test_support.h"
+#include "codec/large_document_test_support.h"
 
 namespace Vane {
 namespace {

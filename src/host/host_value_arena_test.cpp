@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/host_value.h"
-#include "types/missions_records_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/record_description.h"
 #include "types/type_registry.h"
 #include "value/binding_property_test_support.h"

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "codec/missions_document_test_support.h"
+#include "codec/large_document_test_support.h"
 
 namespace Vane::testing {
 

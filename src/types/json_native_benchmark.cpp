@@ -11,8 +11,8 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/native_json.h"
 #include "types/native_json_reader.h"
 

@@ -10,8 +10,8 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/record_description.h"
 
 namespace Vane::round_trip {

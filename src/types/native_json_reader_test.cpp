@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/native_json_reader_test_support.h"
 #include "types/type_builder.h"
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "codec/json_reader.h"
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/native_walk.h"
 #include "types/type_builder.h"
 

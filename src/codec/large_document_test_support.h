@@ -1,8 +1,8 @@
 // A generated missions answer for benchmarks and fuzz seeds: an object with "missions" (about
 // 26 fields each, nested objectives, rewards with media, alerts, metadata) and "series", built
 // from a fixed seed so every run reads the same bytes. Used by benchmarks only.
-#ifndef PYX_CODEC_MISSIONS_DOCUMENT_TEST_SUPPORT_H_
-#define PYX_CODEC_MISSIONS_DOCUMENT_TEST_SUPPORT_H_
+#ifndef PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
+#define PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
 
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -283,4 +283,4 @@ inline std::string MissionsDocument(int missions) {
 
 }  // namespace Vane::missions_document
 
-#endif  // PYX_CODEC_MISSIONS_DOCUMENT_TEST_SUPPORT_H_
+#endif  // PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_

@@ -1,7 +1,7 @@
-// Native records shaped like the generated missions answer (missions_document_test_support.h),
+// Native records shaped like the generated missions answer (codec/large_document_test_support.h),
 // described once for the type registry. Used by benchmarks and tests of the JSON <-> native path.
-#ifndef PYX_TYPES_MISSIONS_RECORDS_TEST_SUPPORT_H_
-#define PYX_TYPES_MISSIONS_RECORDS_TEST_SUPPORT_H_
+#ifndef PYX_TYPES_LARGE_DOCUMENT_RECORDS_TEST_SUPPORT_H_
+#define PYX_TYPES_LARGE_DOCUMENT_RECORDS_TEST_SUPPORT_H_
 
 #include <cstdint>
 #include <map>
@@ -183,4 +183,4 @@ inline void DescribeType(RecordBuilder<Answer>& r) {
 
 }  // namespace Vane::missions_records
 
-#endif  // PYX_TYPES_MISSIONS_RECORDS_TEST_SUPPORT_H_
+#endif  // PYX_TYPES_LARGE_DOCUMENT_RECORDS_TEST_SUPPORT_H_
