@@ -1,6 +1,12 @@
-// A generated missions answer for benchmarks and fuzz seeds: an object with "missions" (about
-// 26 fields each, nested objectives, rewards with media, alerts, metadata) and "series", built
-// from a fixed seed so every run reads the same bytes. Used by benchmarks only.
+// A generated large JSON document: a catalog of items, each with nested objects, arrays of
+// objects, two maps, an optional member or two, a free-form object holding nulls, texts with
+// escapes and non-ASCII characters, integers from 8 to 64 bits (beyond 2^53 and below -2^31
+// too), floats and booleans, and a short list of collections. Built from a seed with splitmix64,
+// so every platform reads the same bytes. The records of
+// types/large_document_records_test_support.h describe it.
+//
+// Users: json_benchmark; the types tests and benchmark of the JSON <-> native paths. The
+// missions layer's player update document takes only Random, TextWriter, Text and Uuid.
 #ifndef PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
 #define PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
 
@@ -11,7 +17,7 @@
 #include <cstdio>
 #include <string>
 
-namespace Vane::missions_document {
+namespace Vane::large_document {
 
 // splitmix64: small, and the same sequence on every platform (unlike <random> distributions).
 class Random {
@@ -52,35 +58,44 @@ inline std::string Uuid(Random& random) {
     return text;
 }
 
+inline constexpr uint64_t kSeed = 20240611;
+// Timestamps lie around this one (milliseconds since 1970), as a service's answer would carry.
+inline constexpr uint64_t kNow = 1718000000000ull;
+inline constexpr uint64_t kDay = 86400000ull;
+
+namespace detail {
+
 inline std::string Url(Random& random, const char* kind) {
     char text[160];
-    std::snprintf(text, sizeof text,
-                  "https://assets.example.net/pyx/missions/%s/%llu/%s_%llu.png?v=%llu", kind,
-                  static_cast<unsigned long long>(random.Below(1000)), kind,
+    std::snprintf(text, sizeof text, "https://cdn.example.org/catalog/%s/%llu/%s_%llu.png?v=%llu",
+                  kind, static_cast<unsigned long long>(random.Below(1000)), kind,
                   static_cast<unsigned long long>(random.Below(100000)),
                   static_cast<unsigned long long>(random.Below(1u << 30)));
     return text;
 }
 
-inline const char* const kWords[] = {"win",
-                                     "games",
-                                     "play",
-                                     "with",
-                                     "friends",
-                                     "earn",
-                                     "tokens",
+// Plain words and the texts that need care: quotes, a backslash and a tab (escaped in JSON),
+// two- to four-byte UTF-8.
+inline const char* const kWords[] = {"light",
+                                     "sturdy",
+                                     "blue",
+                                     "handmade",
+                                     "wooden",
+                                     "compact",
+                                     "set",
+                                     "of",
+                                     "two",
+                                     "spare",
                                      "\xC3\xA9t\xC3\xA9",
-                                     "d\u00E9fi",
-                                     "ranked",
+                                     "caf\xC3\xA9",
                                      "\xE2\x98\x85",
-                                     "match",
-                                     "\xE3\x83\x9F\xE3\x83\x83\xE3\x82\xB7\xE3\x83\xA7\xE3\x83\xB3",
-                                     "complete",
-                                     "\"daily\"",
-                                     "quest",
-                                     "reward",
-                                     "\\o/"};
+                                     "\xE6\x9C\xA8\xE8\xA3\xBD",
+                                     "\xF0\x9F\x93\xA6",
+                                     "\"classic\"",
+                                     "a\\b",
+                                     "tab\there"};
 
+// Words apart from spaces and, now and then, line breaks.
 inline std::string Sentence(Random& random, int words) {
     std::string text;
     for (int index = 0; index < words; ++index) {
@@ -90,197 +105,270 @@ inline std::string Sentence(Random& random, int words) {
     return text;
 }
 
-inline void Mission(TextWriter& w, Random& random, uint64_t now) {
-    static const char* const kStatus[] = {"PENDING", "COMPLETED", "EXPIRED", "ACTIVE"};
-    static const char* const kTypes[] = {"DAILY", "WEEKLY", "ONE_TIME", "REPEATING"};
-    static const char* const kRewardTypes[] = {"CURRENCY", "LOOT", "EXPERIENCE", "ICON"};
+inline void Part(TextWriter& w, Random& random) {
+    w.StartObject();
+    w.Key("kind");
+    w.String("PART");
+    w.Key("label");
+    Text(w, Sentence(random, 6));
+    w.Key("required");
+    w.Bool(random.Chance(30));
+    const unsigned total = 1 + static_cast<unsigned>(random.Below(20));
+    w.Key("stock");
+    w.StartObject();
+    w.Key("available");
+    w.Uint(static_cast<unsigned>(random.Below(total + 1)));
+    w.Key("total");
+    w.Uint(total);
+    w.Key("reserved");
+    w.Uint(0);
+    w.EndObject();
+    w.Key("bins");
+    w.StartArray();
+    w.String("bin_a");
+    w.EndArray();
+    w.EndObject();
+}
+
+inline void Offer(TextWriter& w, Random& random) {
+    static const char* const kOfferTypes[] = {"SALE", "RENTAL", "TRADE", "GIFT"};
+    w.StartObject();
+    w.Key("offerType");
+    w.String(random.Pick(kOfferTypes));
+    w.Key("label");
+    Text(w, Sentence(random, 4));
+    w.Key("quantity");
+    w.Uint(static_cast<unsigned>(1 + random.Below(1000)));
+    w.Key("paid");
+    w.Bool(random.Chance(50));
+    w.Key("group");
+    w.String("group_a");
+    w.Key("media");
+    w.StartObject();
+    w.Key("imageUrl");
+    Text(w, Url(random, "offer"));
+    w.Key("framed");
+    w.Bool(random.Chance(50));
+    w.Key("videoUrl");
+    Text(w, Url(random, "video"));
+    w.EndObject();
+    w.EndObject();
+}
+
+// A free-form object: which members it has, and whether they are null, varies.
+inline void Attributes(TextWriter& w, Random& random) {
+    static const char* const kColours[] = {"red", "green", "\u00E9cru", "black"};
+    w.StartObject();
+    w.Key("colour");
+    if (random.Chance(25)) {
+        w.Null();
+    } else {
+        w.String(random.Pick(kColours));
+    }
+    w.Key("origin");
+    w.Null();
+    if (random.Chance(50)) {
+        w.Key("size");
+        w.Int(static_cast<int>(random.Below(60)) - 20);
+    }
+    w.Key("fragile");
+    w.Bool(random.Chance(10));
+    w.Key("dimensions");
+    w.StartArray();
+    for (int index = 0; index < 3; ++index) {
+        if (random.Chance(15)) {
+            w.Null();
+        } else {
+            w.Double(static_cast<double>(random.Below(5000)) / 10.0);
+        }
+    }
+    w.EndArray();
+    w.EndObject();
+}
+
+inline void Item(TextWriter& w, Random& random) {
+    static const char* const kStates[] = {"DRAFT", "LISTED", "SOLD_OUT", "ARCHIVED"};
+    static const char* const kKinds[] = {"BOOK", "TOOL", "FOOD", "GAME"};
+    static const char* const kLanguages[] = {"en", "fr", "ja", "\xC3\xA9s"};
+    static const char* const kSites[] = {"north", "south", "east", "west"};
     w.StartObject();
     w.Key("id");
     Text(w, Uuid(random));
-    w.Key("internalName");
-    Text(w, "mission_" + std::to_string(random.Below(100000)));
-    w.Key("title");
+    w.Key("sku");
+    Text(w, "sku_" + std::to_string(random.Below(100000)));
+    w.Key("name");
     Text(w, Sentence(random, 4 + static_cast<int>(random.Below(4))));
     w.Key("description");
     Text(w, Sentence(random, 12 + static_cast<int>(random.Below(12))));
-    w.Key("helperText");
+    w.Key("summary");
     Text(w, Sentence(random, 3));
-    w.Key("status");
-    w.String(random.Pick(kStatus));
-    w.Key("missionType");
-    w.String(random.Pick(kTypes));
-    w.Key("sequence");
+    w.Key("state");
+    w.String(random.Pick(kStates));
+    w.Key("kind");
+    w.String(random.Pick(kKinds));
+    w.Key("position");
     w.Uint(static_cast<unsigned>(random.Below(500)));
-    w.Key("startTime");
-    w.Uint64(now - random.Below(30ull * 86400000));
-    w.Key("endTime");
-    w.Uint64(now + random.Below(30ull * 86400000));
-    w.Key("lastUpdatedTimestamp");
-    w.Uint64(now - random.Below(86400000));
-    w.Key("completedDate");
-    w.Int64(random.Chance(50) ? -1 : static_cast<int64_t>(now - random.Below(86400000)));
-    w.Key("cooldownTimeMillis");
-    w.Uint(static_cast<unsigned>(random.Below(7 * 86400)) * 1000);
-    w.Key("viewed");
+    w.Key("listedAt");
+    w.Uint64(kNow - random.Below(30 * kDay));
+    w.Key("expiresAt");
+    w.Uint64(kNow + random.Below(30 * kDay));
+    w.Key("updatedAt");
+    w.Uint64(kNow - random.Below(kDay));
+    w.Key("soldAt");
+    w.Int64(random.Chance(50) ? -1 : static_cast<int64_t>(kNow - random.Below(kDay)));
+    w.Key("restockMillis");
+    w.Uint64(random.Below(7 * 86400) * 1000);
+    // The whole 64-bit ranges: above 2^53 (beyond a double) and, signed, below -2^31.
+    w.Key("checksum");
+    w.Uint64(random.Next());
+    w.Key("balance");
+    w.Int64(static_cast<int64_t>(random.Next()));
+    w.Key("featured");
     w.Bool(random.Chance(50));
-    w.Key("isNew");
+    w.Key("fresh");
     w.Bool(random.Chance(20));
     w.Key("weight");
     w.Double(static_cast<double>(random.Below(100000)) / 1000.0);
-    w.Key("progressRatio");
+    w.Key("rating");
     w.Double(static_cast<double>(random.Below(1u << 20)) / static_cast<double>(1u << 20));
-    w.Key("backgroundImageUrl");
-    Text(w, Url(random, "background"));
-    w.Key("iconImageUrl");
-    Text(w, Url(random, "icon"));
-    w.Key("seriesName");
-    Text(w, "series_" + std::to_string(random.Below(12)));
+    // Exact in single precision, so a float field reads it back unchanged.
+    w.Key("scale");
+    w.Double(static_cast<double>(1 + random.Below(1024)) / 256.0);
+    w.Key("imageUrl");
+    Text(w, Url(random, "image"));
+    w.Key("thumbnailUrl");
+    Text(w, Url(random, "thumbnail"));
+    w.Key("collection");
+    Text(w, "collection_" + std::to_string(random.Below(12)));
     w.Key("locale");
     w.String("en_US");
-
-    w.Key("objectives");
-    w.StartArray();
-    for (uint64_t index = 0, count = 1 + random.Below(3); index < count; ++index) {
-        w.StartObject();
-        w.Key("type");
-        w.String("CHAMPION");
-        w.Key("description");
-        Text(w, Sentence(random, 6));
-        w.Key("hasObjectiveBasedReward");
-        w.Bool(random.Chance(30));
-        const unsigned total = 1 + static_cast<unsigned>(random.Below(20));
-        w.Key("progress");
-        w.StartObject();
-        w.Key("current");
-        w.Uint(static_cast<unsigned>(random.Below(total + 1)));
-        w.Key("total");
-        w.Uint(total);
-        w.Key("lastViewedProgress");
-        w.Uint(0);
-        w.EndObject();
-        w.Key("rewardGroups");
-        w.StartArray();
-        w.String("group_a");
-        w.EndArray();
-        w.EndObject();
+    // Optional members: left out, never written empty.
+    if (random.Chance(30)) {
+        w.Key("discountPercent");
+        w.Uint(static_cast<unsigned>(1 + random.Below(90)));
     }
+    if (random.Chance(25)) {
+        w.Key("note");
+        Text(w, Sentence(random, 3));
+    }
+
+    w.Key("parts");
+    w.StartArray();
+    for (uint64_t index = 0, count = 1 + random.Below(3); index < count; ++index) Part(w, random);
     w.EndArray();
 
-    w.Key("rewards");
+    w.Key("offers");
     w.StartArray();
-    for (uint64_t index = 0, count = 1 + random.Below(3); index < count; ++index) {
-        w.StartObject();
-        w.Key("rewardType");
-        w.String(random.Pick(kRewardTypes));
-        w.Key("description");
-        Text(w, Sentence(random, 4));
-        w.Key("quantity");
-        w.Uint(static_cast<unsigned>(1 + random.Below(1000)));
-        w.Key("rewardFulfilled");
-        w.Bool(random.Chance(50));
-        w.Key("rewardGroup");
-        w.String("group_a");
-        w.Key("media");
-        w.StartObject();
-        w.Key("iconUrl");
-        Text(w, Url(random, "reward"));
-        w.Key("iconNeedsFrame");
-        w.Bool(random.Chance(50));
-        w.Key("videoUrl");
-        Text(w, Url(random, "video"));
-        w.EndObject();
-        w.EndObject();
-    }
+    for (uint64_t index = 0, count = 1 + random.Below(3); index < count; ++index) Offer(w, random);
     w.EndArray();
 
-    w.Key("alerts");
+    w.Key("notices");
     w.StartArray();
     for (uint64_t index = 0, count = random.Below(3); index < count; ++index) {
         w.StartObject();
-        w.Key("type");
-        w.String("EXPIRING");
+        w.Key("kind");
+        w.String("RECALL");
         w.Key("message");
         Text(w, Sentence(random, 5));
-        w.Key("alertTime");
-        w.Uint64(now + random.Below(86400000));
+        w.Key("noticeTime");
+        w.Uint64(kNow + random.Below(kDay));
         w.EndObject();
     }
     w.EndArray();
 
-    w.Key("metadata");
+    w.Key("details");
     w.StartObject();
-    w.Key("weekNum");
+    w.Key("shelf");
     w.Uint(static_cast<unsigned>(random.Below(52)));
-    w.Key("xpReward");
+    w.Key("points");
     w.Uint(static_cast<unsigned>(random.Below(5000)));
-    w.Key("tutorial");
+    w.Key("packaging");
     w.StartObject();
-    w.Key("displayRewards");
+    w.Key("labels");
     w.StartObject();
-    w.Key("small");
-    Text(w, Url(random, "tutorial"));
+    for (const char* language : kLanguages) {
+        if (!random.Chance(40)) continue;
+        w.Key(language);
+        Text(w, random.Chance(10) ? std::string() : Sentence(random, 2));
+    }
     w.EndObject();
-    w.Key("step");
+    w.Key("layer");
     w.Int(static_cast<int>(random.Below(10)) - 1);
     w.EndObject();
     w.EndObject();
 
-    w.Key("requirements");
+    w.Key("stockBySite");
+    w.StartObject();
+    for (const char* site : kSites) {
+        if (!random.Chance(50)) continue;
+        w.Key(site);
+        w.Uint(static_cast<unsigned>(random.Below(200)));
+    }
+    w.EndObject();
+
+    w.Key("attributes");
+    Attributes(w, random);
+
+    w.Key("keywords");
     w.StartArray();
     for (uint64_t index = 0, count = random.Below(4); index < count; ++index) {
-        Text(w, "requirement:" + std::to_string(random.Below(1000)));
+        Text(w, "keyword:" + std::to_string(random.Below(1000)));
     }
     w.EndArray();
     w.EndObject();
 }
 
-inline void Series(TextWriter& w, Random& random, uint64_t now, int index) {
+inline void Collection(TextWriter& w, Random& random, int index) {
     w.StartObject();
     w.Key("id");
     Text(w, Uuid(random));
     w.Key("name");
-    Text(w, "series_" + std::to_string(index));
-    w.Key("displayType");
-    w.String("TRACKER");
-    w.Key("status");
-    w.String(random.Chance(70) ? "ACTIVE" : "PENDING");
-    w.Key("startDate");
-    w.Uint64(now - random.Below(60ull * 86400000));
-    w.Key("endDate");
-    w.Uint64(now + random.Below(60ull * 86400000));
-    w.Key("optInButtonText");
+    Text(w, "collection_" + std::to_string(index));
+    w.Key("layout");
+    w.String("GRID");
+    w.Key("state");
+    w.String(random.Chance(70) ? "OPEN" : "PLANNED");
+    w.Key("opensAt");
+    w.Uint64(kNow - random.Below(60 * kDay));
+    w.Key("closesAt");
+    w.Uint64(kNow + random.Below(60 * kDay));
+    w.Key("caption");
     Text(w, Sentence(random, 2));
     w.Key("parentId");
     w.String("");
-    w.Key("eligible");
+    w.Key("public");
     w.Bool(true);
     w.Key("tags");
     w.StartArray();
     w.String("seasonal");
-    w.String("event");
+    w.String("sale");
     w.EndArray();
     w.EndObject();
 }
 
-// The missions answer with `missions` missions, compact.
-inline std::string MissionsDocument(int missions) {
-    Random random(20240611);
-    const uint64_t now = 1718000000000ull;
+}  // namespace detail
+
+// The number of collections every document lists.
+inline constexpr int kCollections = 12;
+
+// The catalog with `items` items, compact: {"items": [...], "collections": [...]}.
+inline std::string LargeDocument(int items, uint64_t seed = kSeed) {
+    Random random(seed);
     rapidjson::StringBuffer buffer;
     TextWriter w(buffer);
     w.StartObject();
-    w.Key("missions");
+    w.Key("items");
     w.StartArray();
-    for (int index = 0; index < missions; ++index) Mission(w, random, now);
+    for (int index = 0; index < items; ++index) detail::Item(w, random);
     w.EndArray();
-    w.Key("series");
+    w.Key("collections");
     w.StartArray();
-    for (int index = 0; index < 12; ++index) Series(w, random, now, index);
+    for (int index = 0; index < kCollections; ++index) detail::Collection(w, random, index);
     w.EndArray();
     w.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
 }
 
-}  // namespace Vane::missions_document
+}  // namespace Vane::large_document
 
 #endif  // PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
