@@ -7,8 +7,8 @@
 //
 // Users: json_benchmark, message_pack_benchmark, yaml_benchmark and yaml_reader_test (the last
 // two as block YAML, through block_yaml_test_support.h); the types tests and benchmark of the
-// JSON <-> native paths. The missions layer's player update document takes only Random,
-// TextWriter, Text and Uuid.
+// JSON <-> native paths; request_dispatch_benchmark. The missions layer's player update
+// document takes only Random, TextWriter, Text and Uuid.
 #ifndef PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
 #define PYX_CODEC_LARGE_DOCUMENT_TEST_SUPPORT_H_
 

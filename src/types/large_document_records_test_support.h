@@ -5,8 +5,8 @@
 // (the document's optional members, never written empty). A document read into a Catalog and
 // written back is the document again, member order aside.
 //
-// Users: the types tests and benchmark of the JSON <-> native paths, host_value_arena_test and
-// host_value_route_test.
+// Users: the types tests and benchmark of the JSON <-> native paths, host_value_arena_test,
+// host_value_route_test and request_dispatch_benchmark.
 #ifndef PYX_TYPES_LARGE_DOCUMENT_RECORDS_TEST_SUPPORT_H_
 #define PYX_TYPES_LARGE_DOCUMENT_RECORDS_TEST_SUPPORT_H_
 
