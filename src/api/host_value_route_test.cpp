@@ -11,7 +11,7 @@
 #include "api/dispatch_test_support.h"
 #include "api/typed_handler.h"
 #include "host/host_value_arena.h"
-#include "types/missions_records_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "value/nesting_limit.h"
 
 namespace Vane {
@@ -19,7 +19,7 @@ namespace {
 
 using testing::CallOutcome;
 using testing::TestRequest;
-namespace records = missions_records;
+namespace records = large_document_records;
 
 // One response read back: the outcome, the value as a dynamic value (which keeps signed and
 // unsigned apart, unlike JSON), and the host type of the first text met in the value.
@@ -84,25 +84,25 @@ Answered ThroughTheValue(const RouteBinding* binding) {
     return Read(response);
 }
 
-records::Answer SampleAnswer(size_t missions) {
-    records::Answer answer;
-    records::Mission mission;
-    mission.id = std::string("a\0b", 3);
-    mission.title = "Title";
-    mission.sequence = UINT32_MAX;
-    mission.startTime = UINT64_MAX;
-    mission.completedDate = INT64_MIN;
-    mission.weight = -1.5;
-    mission.objectives.push_back({"CHAMPION", "Win", true, {1, 2, 3}, {"g1", ""}});
-    mission.rewards.push_back({records::RewardType::kIcon, "Icon", 1, true, "g1", {"u", true, ""}});
-    mission.rewards.push_back({static_cast<records::RewardType>(77), "", 0, false, "", {}});
-    mission.alerts.push_back({"WARN", "soon", UINT64_MAX});
-    mission.metadata.tutorial.displayRewards = {{"quantity", "2"}, {"", "empty key"}, {"z", ""}};
-    answer.missions.assign(missions, mission);
-    if (missions > 1) answer.missions[1] = records::Mission{};  // every field empty
-    answer.series.push_back(records::Series{});
-    answer.series[0].tags = {"seasonal", ""};
-    return answer;
+records::Catalog SampleCatalog(size_t items) {
+    records::Catalog catalog;
+    records::Item item;
+    item.id = std::string("a\0b", 3);
+    item.name = "Name";
+    item.position = UINT32_MAX;
+    item.listedAt = UINT64_MAX;
+    item.soldAt = INT64_MIN;
+    item.weight = -1.5;
+    item.parts.push_back({"PART", "Win", true, {1, 2, 3}, {"g1", ""}});
+    item.offers.push_back({records::OfferType::kGift, "Icon", 1, true, "g1", {"u", true, ""}});
+    item.offers.push_back({static_cast<records::OfferType>(77), "", 0, false, "", {}});
+    item.notices.push_back({"WARN", "soon", UINT64_MAX});
+    item.details.packaging.labels = {{"quantity", "2"}, {"", "empty key"}, {"z", ""}};
+    catalog.items.assign(items, item);
+    if (items > 1) catalog.items[1] = records::Item{};  // every field empty
+    catalog.collections.push_back(records::Collection{});
+    catalog.collections[0].tags = {"seasonal", ""};
+    return catalog;
 }
 
 BindingProperty Nested(size_t depth) {
@@ -128,25 +128,25 @@ TEST(HostValueRouteTest, HostFormMatchesTheValuePath) {
         return Route{path, registered.HasValue() ? registered.Value() : nullptr, failure};
     };
     const Route routes[] = {
-        add("/answer", [] { return SampleAnswer(3); }),
-        add("/missions", [] { return SampleAnswer(5).missions; }),
-        add("/none", [] { return std::vector<records::Mission>(); }),
-        add("/empty-record", [] { return records::Series{}; }),
-        add("/rewards",
-            []() -> MaybeType<Failure, std::map<std::string, records::RewardType>> {
-                return std::map<std::string, records::RewardType>{{"a", records::RewardType::kLoot},
-                                                                  {"b", records::RewardType(-5)}};
+        add("/catalog", [] { return SampleCatalog(3); }),
+        add("/items", [] { return SampleCatalog(5).items; }),
+        add("/none", [] { return std::vector<records::Item>(); }),
+        add("/empty-record", [] { return records::Collection{}; }),
+        add("/offers",
+            []() -> MaybeType<Failure, std::map<std::string, records::OfferType>> {
+                return std::map<std::string, records::OfferType>{{"a", records::OfferType::kRental},
+                                                                 {"b", records::OfferType(-5)}};
             }),
         add(
             "/refused",
-            []() -> MaybeType<Failure, records::Answer> {
+            []() -> MaybeType<Failure, records::Catalog> {
                 return Failure(409, std::string("Not now"));
             },
             true),
         add("/max", [] { return UINT64_MAX; }),
         add("/min", [] { return INT64_MIN; }),
         add("/text", [] { return std::string("x\0y", 3); }),
-        add("/enum", [] { return records::RewardType::kExperience; }),
+        add("/enum", [] { return records::OfferType::kTrade; }),
         add("/dynamic", [] { return Nested(kMaxNestingDepth); }),
         add(
             "/too-deep", [] { return Nested(kMaxNestingDepth + 1); }, true),
@@ -175,7 +175,7 @@ TEST(HostValueRouteTest, HostFormMatchesTheValuePath) {
     }
     // Spot checks that the shapes came through at all.
     EXPECT_EQ(ThroughTheHost(routes[6].binding, "/max").outcome.json, "18446744073709551615");
-    EXPECT_EQ(ThroughTheHost(routes[9].binding, "/enum").outcome.json, "\"EXPERIENCE\"");
+    EXPECT_EQ(ThroughTheHost(routes[9].binding, "/enum").outcome.json, "\"TRADE\"");
     const Answered refused = ThroughTheHost(routes[5].binding, "/refused");
     EXPECT_EQ(refused.outcome.error, "Not now");
     const Answered deep = ThroughTheHost(routes[11].binding, "/too-deep");

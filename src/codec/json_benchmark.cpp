@@ -1,7 +1,7 @@
 // JSON text <-> BindingProperty against RapidJSON's DOM (and nlohmann::json for reading) on the
-// same text in the same run. The text is a generated missions answer: an object with
-// "missions" (300 or 3 000 of them, about 26 fields each) and "series", built from a fixed seed
-// so every run reads the same bytes.
+// same text in the same run. The text is the generated catalog of large_document_test_support.h:
+// an object with "items" (300 or 3 000 of them, about 35 members each) and "collections", built
+// from a fixed seed so every run reads the same bytes.
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
@@ -16,17 +16,17 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "codec/missions_document_test_support.h"
+#include "codec/large_document_test_support.h"
 
 namespace Vane {
 namespace {
 
-using namespace missions_document;
+using large_document::LargeDocument;
 
-const std::string& Document(int missions) {
+const std::string& Document(int items) {
     static std::map<int, std::string> documents;
-    auto [entry, added] = documents.try_emplace(missions);
-    if (added) entry->second = MissionsDocument(missions);
+    auto [entry, added] = documents.try_emplace(items);
+    if (added) entry->second = LargeDocument(items);
     return entry->second;
 }
 

@@ -10,6 +10,9 @@
 #include <string_view>
 #include <utility>
 
+#include "codec/block_yaml_test_support.h"
+#include "codec/json_reader.h"
+#include "codec/large_document_test_support.h"
 #include "value/binding_property_test_support.h"
 #include "value/nesting_limit.h"
 
@@ -285,6 +288,34 @@ TEST(YamlReaderTest, BuildsNestedDocuments) {
         }));
     ExpectValue("- - 1\n  - 2\n- []\n-\n- x", Collection({Collection({Unsigned(1), Unsigned(2)}),
                                                           Collection({}), Empty(), String("x")}));
+}
+
+// A large document in every form block_yaml_test_support.h writes (plain, literal and
+// double-quoted texts with escapes and non-ASCII characters, flow and block collections, nulls,
+// both spellings of booleans, tagged floats, integers over the whole 64-bit ranges) reads to
+// the value its JSON reads to.
+TEST(YamlReaderTest, GeneratedCatalogReadsToTheValueOfItsJson) {
+    const ConversionStatus json = ParseJson(large_document::LargeDocument(60));
+    ASSERT_TRUE(json.Ok()) << json.Error();
+    const std::string yaml = testing::BlockYaml(json.Value());
+    // Each form occurs, so the comparison below covers it.
+    for (const char* form : {": en_US\n", ": |-\n", ": \"", "\n  - ", ": [", ": {", ": ~\n",
+                             ": yes\n", ": false\n", "!!float "}) {
+        EXPECT_NE(yaml.find(form), std::string::npos) << form;
+    }
+    const ConversionStatus read = ReadYaml(yaml);
+    ASSERT_TRUE(read.Ok()) << read.Error();
+    if (read.Value() == json.Value()) return;
+    // Name the first item that differs rather than print both documents.
+    const BindingProperty& expected = json.Value().Member("items");
+    const BindingProperty& got = read.Value().Member("items");
+    ASSERT_EQ(got.Size(), expected.Size());
+    for (size_t index = 0; index < expected.Size(); ++index) {
+        ASSERT_TRUE(got.Element(index) == expected.Element(index))
+            << "item " << index << ":\n"
+            << Describe(got.Element(index)) << "\n expected " << Describe(expected.Element(index));
+    }
+    FAIL() << "the items agree, the collections do not";
 }
 
 TEST(YamlReaderTest, KeysAreNeverTyped) {

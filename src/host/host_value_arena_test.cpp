@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/host_value.h"
-#include "types/missions_records_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/record_description.h"
 #include "types/type_registry.h"
 #include "value/binding_property_test_support.h"
@@ -22,7 +22,7 @@ namespace Vane {
 namespace {
 
 using namespace test_values;
-namespace records = missions_records;
+namespace records = large_document_records;
 
 // A readable dump of a host value that tells apart everything the host sees except who owns a
 // text: borrowed and owned strings (and blobs) print alike. Floats print by their bits, so NaNs
@@ -131,30 +131,32 @@ void ExpectBorrowed(const HostValue& value) {
 class HostValueArenaTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_NE(RegisterType<records::Answer>(registry_), nullptr);
-        enumType_ = NativeTypeInfo<records::RewardType>().id;
+        ASSERT_NE(RegisterType<records::Catalog>(registry_), nullptr);
+        enumType_ = NativeTypeInfo<records::OfferType>().id;
     }
 
-    // An answer with the shapes that matter: texts with NUL bytes and empty texts, nested
-    // records, empty lists, 64-bit limits, enumerators with and without a name, a map.
-    static records::Answer SampleAnswer() {
-        records::Answer answer;
-        records::Mission mission;
-        mission.id = std::string("a\0b", 3);
-        mission.title = "Title";
-        mission.completedDate = INT64_MIN;
-        mission.cooldownTimeMillis = UINT64_MAX;
-        mission.weight = -0.0;
-        mission.progressRatio = std::numeric_limits<double>::infinity();
-        mission.objectives.push_back({"CHAMPION", "Win", true, {1, 2, 3}, {"g1", ""}});
-        mission.rewards.push_back({records::RewardType::kLoot, "Chest", 4, true, "g1", {}});
-        mission.rewards.push_back({static_cast<records::RewardType>(99), "", 0, false, "", {}});
-        mission.metadata.tutorial.displayRewards = {{"quantity", "2"}, {"", "empty key"}};
-        mission.requirements = {"r1", ""};
-        answer.missions = {mission, records::Mission{}};
-        answer.series.push_back(records::Series{});
-        answer.series[0].tags = {"seasonal"};
-        return answer;
+    // A catalog with the shapes that matter: texts with NUL bytes and empty texts, nested
+    // records, empty lists, 64-bit limits, enumerators with and without a name, a map, a held
+    // value with a null member.
+    static records::Catalog SampleCatalog() {
+        records::Catalog catalog;
+        records::Item item;
+        item.id = std::string("a\0b", 3);
+        item.name = "Name";
+        item.soldAt = INT64_MIN;
+        item.restockMillis = UINT64_MAX;
+        item.weight = -0.0;
+        item.rating = std::numeric_limits<double>::infinity();
+        item.parts.push_back({"PART", "Win", true, {1, 2, 3}, {"g1", ""}});
+        item.offers.push_back({records::OfferType::kRental, "Chest", 4, true, "g1", {}});
+        item.offers.push_back({static_cast<records::OfferType>(99), "", 0, false, "", {}});
+        item.details.packaging.labels = {{"quantity", "2"}, {"", "empty key"}};
+        item.keywords = {"r1", ""};
+        item.attributes = Structure({{"origin", Empty()}, {"size", Signed(-3)}});
+        catalog.items = {item, records::Item{}};
+        catalog.collections.push_back(records::Collection{});
+        catalog.collections[0].tags = {"seasonal"};
+        return catalog;
     }
 
     TypeRegistry registry_;
@@ -164,17 +166,17 @@ class HostValueArenaTest : public ::testing::Test {
 // The walked tree is the tree of the owned conversion of the value ToBinding builds, with and
 // without enumeration names, for native records and for every kind of dynamic value.
 TEST_F(HostValueArenaTest, BuildsTheTreeOfTheOwnedConversion) {
-    const records::Answer answer = SampleAnswer();
-    ConversionStatus value = ToBinding(registry_, answer);
+    const records::Catalog catalog = SampleCatalog();
+    ConversionStatus value = ToBinding(registry_, catalog);
     ASSERT_TRUE(value.Ok()) << value.Error();
     for (const EnumNameResolver* resolver : {static_cast<const EnumNameResolver*>(&registry_),
                                              static_cast<const EnumNameResolver*>(nullptr)}) {
         HostValueArenaWriter writer(resolver);
-        ASSERT_TRUE(WalkNative(registry_, answer, writer).Ok());
+        ASSERT_TRUE(WalkNative(registry_, catalog, writer).Ok());
         ASSERT_TRUE(writer.Ok()) << writer.Error();
         const std::string dump = Dump(writer.Root());
         EXPECT_EQ(dump, OwnedDump(value.Value(), resolver));
-        EXPECT_NE(dump.find(resolver ? "rewardType:'LOOT'" : "rewardType:s2"), std::string::npos);
+        EXPECT_NE(dump.find(resolver ? "offerType:'RENTAL'" : "offerType:s2"), std::string::npos);
         ExpectBorrowed(writer.Root());
     }
 
@@ -210,18 +212,18 @@ TEST_F(HostValueArenaTest, BuildsTheTreeOfTheOwnedConversion) {
 // A taken arena keeps the tree valid after the writer is gone (ASan would report a read of
 // freed memory); texts beyond a block's share and trees spanning many blocks stay intact.
 TEST_F(HostValueArenaTest, TakenArenaOutlivesTheWriter) {
-    records::Answer answer = SampleAnswer();
-    answer.missions[0].description.assign(100 * 1024, 'd');  // a block of its own
-    answer.missions.resize(400, answer.missions[1]);         // many blocks
-    answer.missions[399].title = "last";
-    ConversionStatus value = ToBinding(registry_, answer);
+    records::Catalog catalog = SampleCatalog();
+    catalog.items[0].description.assign(100 * 1024, 'd');  // a block of its own
+    catalog.items.resize(400, catalog.items[1]);           // many blocks
+    catalog.items[399].name = "last";
+    ConversionStatus value = ToBinding(registry_, catalog);
     ASSERT_TRUE(value.Ok());
 
     std::unique_ptr<HostValueArena> arena;
     {
         HostValueArenaWriter writer(&registry_);
         EXPECT_EQ(writer.Take(), nullptr);  // nothing written yet
-        ASSERT_TRUE(WalkNative(registry_, answer, writer).Ok());
+        ASSERT_TRUE(WalkNative(registry_, catalog, writer).Ok());
         arena = writer.Take();
         ASSERT_NE(arena, nullptr);
         EXPECT_FALSE(writer.Ok());

@@ -1,25 +1,66 @@
 // A generated answer of the remote missions service to a fetch (`PlayerUpdateResponse`), with
 // every field of the data model filled: missions with objectives, rewards and their media,
 // expiring warnings and requirements, and series with media, tags and warnings. Built from a
-// fixed seed so every run sends the same bytes. For benchmarks.
+// fixed seed so every run sends the same bytes. The one generator of mission documents; the
+// lower layers' tests and benchmarks use the neutral document of the codec layer, whose random
+// source, UUIDs and text writer this one shares. Used by missions_benchmark.
 #ifndef PYX_MISSIONS_PLAYER_UPDATE_DOCUMENT_TEST_SUPPORT_H_
 #define PYX_MISSIONS_PLAYER_UPDATE_DOCUMENT_TEST_SUPPORT_H_
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
-#include "codec/missions_document_test_support.h"
+#include "codec/large_document_test_support.h"
 
 namespace Vane::testing {
 
 namespace player_update_detail {
 
-using missions_document::Random;
-using missions_document::Sentence;
-using missions_document::Text;
-using missions_document::TextWriter;
-using missions_document::Url;
-using missions_document::Uuid;
+using large_document::Random;
+using large_document::Text;
+using large_document::TextWriter;
+using large_document::Uuid;
+
+inline std::string Url(Random& random, const char* kind) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "https://assets.example.net/pyx/missions/%s/%llu/%s_%llu.png?v=%llu", kind,
+                  static_cast<unsigned long long>(random.Below(1000)), kind,
+                  static_cast<unsigned long long>(random.Below(100000)),
+                  static_cast<unsigned long long>(random.Below(1u << 30)));
+    return text;
+}
+
+// The words of titles and descriptions, among them texts JSON escapes (quotes, a backslash)
+// and two- and three-byte UTF-8; Sentence adds line breaks between them now and then.
+inline const char* const kWords[] = {"win",
+                                     "games",
+                                     "play",
+                                     "with",
+                                     "friends",
+                                     "earn",
+                                     "tokens",
+                                     "\xC3\xA9t\xC3\xA9",
+                                     "d\u00E9fi",
+                                     "ranked",
+                                     "\xE2\x98\x85",
+                                     "match",
+                                     "\xE3\x83\x9F\xE3\x83\x83\xE3\x82\xB7\xE3\x83\xA7\xE3\x83\xB3",
+                                     "complete",
+                                     "\"daily\"",
+                                     "quest",
+                                     "reward",
+                                     "\\o/"};
+
+inline std::string Sentence(Random& random, int words) {
+    std::string text;
+    for (int index = 0; index < words; ++index) {
+        if (index) text += random.Chance(8) ? "\n" : " ";
+        text += random.Pick(kWords);
+    }
+    return text;
+}
 
 inline void MediaItem(TextWriter& w, Random& random) {
     w.StartObject();

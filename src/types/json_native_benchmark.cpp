@@ -1,4 +1,4 @@
-// JSON text <-> native records through the type registry, on the generated missions answer.
+// JSON text <-> native records through the type registry, on the generated catalog.
 // BM_JsonToNative and BM_NativeToJson go through a value; BM_JsonToNativeDirect reads the text
 // straight into the records and BM_NativeToJsonDirect walks the records straight into the
 // writer.
@@ -11,38 +11,38 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/native_json.h"
 #include "types/native_json_reader.h"
 
 namespace Vane {
 namespace {
 
-using missions_records::Answer;
+using large_document_records::Catalog;
 
 TypeRegistry& Registry() {
     static TypeRegistry* registry = [] {
         auto* r = new TypeRegistry();
-        RegisterType<Answer>(*r);
+        RegisterType<Catalog>(*r);
         return r;
     }();
     return *registry;
 }
 
-const std::string& Text(int missions) {
+const std::string& Text(int items) {
     static std::map<int, std::string> texts;
-    auto [entry, added] = texts.try_emplace(missions);
-    if (added) entry->second = missions_document::MissionsDocument(missions);
+    auto [entry, added] = texts.try_emplace(items);
+    if (added) entry->second = large_document::LargeDocument(items);
     return entry->second;
 }
 
-const Answer& Native(int missions) {
-    static std::map<int, Answer> answers;
-    auto [entry, added] = answers.try_emplace(missions);
+const Catalog& Native(int items) {
+    static std::map<int, Catalog> catalogs;
+    auto [entry, added] = catalogs.try_emplace(items);
     if (added) {
         ConversionStatus status;
-        FromBinding(Registry(), ParseJson(Text(missions)).Value(), entry->second, status);
+        FromBinding(Registry(), ParseJson(Text(items)).Value(), entry->second, status);
     }
     return entry->second;
 }
@@ -50,12 +50,12 @@ const Answer& Native(int missions) {
 void BM_JsonToNative(benchmark::State& state) {
     const std::string& text = Text(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        Answer answer;
+        Catalog catalog;
         ConversionStatus parsed = ParseJson(text);
         ConversionStatus status;
-        FromBinding(Registry(), parsed.Value(), answer, status);
+        FromBinding(Registry(), parsed.Value(), catalog, status);
         if (!parsed.Ok() || !status.Ok()) state.SkipWithError("conversion failed");
-        benchmark::DoNotOptimize(answer.missions.data());
+        benchmark::DoNotOptimize(catalog.items.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
@@ -64,28 +64,28 @@ void BM_JsonToNative(benchmark::State& state) {
 void BM_JsonToNativeDirect(benchmark::State& state) {
     const std::string& text = Text(static_cast<int>(state.range(0)));
     {
-        Answer answer;
-        if (!ReadJsonNativeDirect(Registry(), text, &answer, HandlerOf<Answer>(),
-                                  DescriptorOf<Answer>(Registry()), kTopLevelValueName) ||
-            WriteJson(Registry(), answer) !=
+        Catalog catalog;
+        if (!ReadJsonNativeDirect(Registry(), text, &catalog, HandlerOf<Catalog>(),
+                                  DescriptorOf<Catalog>(Registry()), kTopLevelValueName) ||
+            WriteJson(Registry(), catalog) !=
                 WriteJson(Registry(), Native(static_cast<int>(state.range(0))))) {
             state.SkipWithError("the direct path gave up or read another record");
             return;
         }
     }
     for (auto _ : state) {
-        Answer answer;
-        ConversionStatus status = ReadJsonNative(Registry(), text, answer);
+        Catalog catalog;
+        ConversionStatus status = ReadJsonNative(Registry(), text, catalog);
         if (!status.Ok()) state.SkipWithError("conversion failed");
-        benchmark::DoNotOptimize(answer.missions.data());
+        benchmark::DoNotOptimize(catalog.items.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
 
 void BM_NativeToJson(benchmark::State& state) {
-    const Answer& answer = Native(static_cast<int>(state.range(0)));
+    const Catalog& catalog = Native(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        ConversionStatus value = ToBinding(Registry(), answer);
+        ConversionStatus value = ToBinding(Registry(), catalog);
         std::string text = WriteJson(value.Value(), &Registry());
         benchmark::DoNotOptimize(text.data());
     }
@@ -93,23 +93,23 @@ void BM_NativeToJson(benchmark::State& state) {
 
 // The direct path: the record walked straight into the JSON writer, no value built.
 void BM_NativeToJsonDirect(benchmark::State& state) {
-    const Answer& answer = Native(static_cast<int>(state.range(0)));
-    const std::string expected = WriteJson(ToBinding(Registry(), answer).Value(), &Registry());
-    if (WriteJson(Registry(), answer) != expected) {
+    const Catalog& catalog = Native(static_cast<int>(state.range(0)));
+    const std::string expected = WriteJson(ToBinding(Registry(), catalog).Value(), &Registry());
+    if (WriteJson(Registry(), catalog) != expected) {
         state.SkipWithError("the direct path wrote another text");
         return;
     }
     for (auto _ : state) {
-        std::string text = WriteJson(Registry(), answer);
+        std::string text = WriteJson(Registry(), catalog);
         benchmark::DoNotOptimize(text.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * expected.size()));
 }
 
 void BM_NativeToValue(benchmark::State& state) {
-    const Answer& answer = Native(static_cast<int>(state.range(0)));
+    const Catalog& catalog = Native(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        ConversionStatus value = ToBinding(Registry(), answer);
+        ConversionStatus value = ToBinding(Registry(), catalog);
         benchmark::DoNotOptimize(value.Value().Size());
     }
 }

@@ -10,8 +10,8 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/record_description.h"
 
 namespace Vane::round_trip {
@@ -109,21 +109,22 @@ TEST(JsonNativeRoundTripTest, NestedRecordSurvivesBothWaysUnchanged) {
                                          "\xC3\xA9\xE2\x98\x85"));
 }
 
-// The whole generated missions answer goes JSON -> native -> JSON -> native without loss.
-TEST(JsonNativeRoundTripTest, GeneratedMissionsAnswerConvertsLosslessly) {
-    using missions_records::Answer;
+// The whole generated catalog goes JSON -> native -> JSON -> native without loss: its nulls
+// (kept by the held value), optional members (omit-empty fields) and 64-bit extremes included.
+TEST(JsonNativeRoundTripTest, GeneratedCatalogConvertsLosslessly) {
+    using large_document_records::Catalog;
     TypeRegistry registry;
-    ASSERT_NE(RegisterType<Answer>(registry), nullptr);
-    const std::string text = missions_document::MissionsDocument(40);
+    ASSERT_NE(RegisterType<Catalog>(registry), nullptr);
+    const std::string text = large_document::LargeDocument(40);
 
-    Answer first;
+    Catalog first;
     ConversionStatus status;
     FromBinding(registry, ParseJson(text).Value(), first, status);
     ASSERT_TRUE(status.Ok()) << status.Error();
-    ASSERT_EQ(first.missions.size(), 40u);
+    ASSERT_EQ(first.items.size(), 40u);
 
     const std::string written = WriteJson(ToBinding(registry, first).Value(), &registry);
-    Answer second;
+    Catalog second;
     FromBinding(registry, ParseJson(written).Value(), second, status);
     ASSERT_TRUE(status.Ok()) << status.Error();
     EXPECT_EQ(WriteJson(ToBinding(registry, second).Value(), &registry), written);

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/native_json_reader_test_support.h"
 #include "types/type_builder.h"
 
@@ -171,27 +171,28 @@ TEST_F(NativeJsonReaderTest, HeldValuesKeepTheNestingLimitOfTheWholeDocument) {
     EXPECT_FALSE(DecidedDirectly(registry_, deeper, FilledOuter()));
 }
 
-// The generated missions answer: read directly, to the record the value path reads.
-TEST(NativeJsonReaderMissionsTest, GeneratedAnswerReadsDirectlyToTheSameRecord) {
-    using missions_records::Answer;
+// The generated catalog: read directly, to the record the value path reads.
+TEST(NativeJsonReaderCatalogTest, GeneratedCatalogReadsDirectlyToTheSameRecord) {
+    using large_document_records::Catalog;
     TypeRegistry registry;
-    ASSERT_NE(RegisterType<Answer>(registry), nullptr);
-    const std::string text = missions_document::MissionsDocument(120);
-    const Outcome expected = ReadThroughValue(registry, text, Answer());
+    ASSERT_NE(RegisterType<Catalog>(registry), nullptr);
+    const std::string text = large_document::LargeDocument(120);
+    const Outcome expected = ReadThroughValue(registry, text, Catalog());
     ASSERT_TRUE(expected.ok) << expected.error;
-    EXPECT_TRUE(DecidedDirectly(registry, text, Answer()));
-    const Outcome actual = ReadNative(registry, text, Answer());
+    EXPECT_TRUE(DecidedDirectly(registry, text, Catalog()));
+    const Outcome actual = ReadNative(registry, text, Catalog());
     EXPECT_TRUE(actual == expected);
-    EXPECT_EQ(actual.record.Member("missions").Size(), 120u);
+    EXPECT_EQ(actual.record.Member("items").Size(), 120u);
 
-    // One mission with a reward type that does not exist: the same message either way.
+    // One offer with a type that does not exist: the same message either way.
     std::string broken = text;
-    const size_t at = broken.find("\"rewardType\":\"LOOT\"");
+    const std::string known = "\"offerType\":\"TRADE\"";
+    const size_t at = broken.find(known);
     ASSERT_NE(at, std::string::npos);
-    broken.replace(at, 19, "\"rewardType\":\"LOOTS\"");
-    const Outcome failed = ReadNative(registry, broken, Answer());
+    broken.replace(at, known.size(), "\"offerType\":\"TRADES\"");
+    const Outcome failed = ReadNative(registry, broken, Catalog());
     EXPECT_FALSE(failed.ok);
-    EXPECT_TRUE(failed == ReadThroughValue(registry, broken, Answer())) << failed.error;
+    EXPECT_TRUE(failed == ReadThroughValue(registry, broken, Catalog())) << failed.error;
 }
 
 // Fills Inner records through StructFromBinding, without direct input operations.

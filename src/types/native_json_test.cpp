@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "codec/json_reader.h"
-#include "codec/missions_document_test_support.h"
-#include "types/missions_records_test_support.h"
+#include "codec/large_document_test_support.h"
+#include "types/large_document_records_test_support.h"
 #include "types/native_walk.h"
 #include "types/type_builder.h"
 
@@ -268,20 +268,20 @@ class NativeJsonTest : public ::testing::Test {
     TypeRegistry registry_;
 };
 
-TEST_F(NativeJsonTest, GeneratedMissionsAnswerIsWrittenIdentically) {
-    using missions_records::Answer;
+TEST_F(NativeJsonTest, GeneratedCatalogIsWrittenIdentically) {
+    using large_document_records::Catalog;
     TypeRegistry registry;
-    ASSERT_NE(RegisterType<Answer>(registry), nullptr);
-    const std::string document = missions_document::MissionsDocument(40);
-    Answer answer;
+    ASSERT_NE(RegisterType<Catalog>(registry), nullptr);
+    const std::string document = large_document::LargeDocument(40);
+    Catalog catalog;
     ConversionStatus status;
-    FromBinding(registry, ParseJson(document).Value(), answer, status);
+    FromBinding(registry, ParseJson(document).Value(), catalog, status);
     ASSERT_TRUE(status.Ok()) << status.Error();
-    ASSERT_EQ(answer.missions.size(), 40u);
+    ASSERT_EQ(catalog.items.size(), 40u);
 
-    const std::string text = ExpectSame(registry, answer);
-    // Rewards carry an enum, written by name through the registry.
-    EXPECT_NE(text.find(R"("rewardType":")"), std::string::npos);
+    const std::string text = ExpectSame(registry, catalog);
+    // Offers carry an enum, written by name through the registry.
+    EXPECT_NE(text.find(R"("offerType":")"), std::string::npos);
     // The text read and the text written agree as values (member order aside).
     EXPECT_TRUE(ParseJson(text).Value() == ParseJson(document).Value());
 }
