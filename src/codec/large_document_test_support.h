@@ -60,6 +60,17 @@ inline std::string Uuid(Random& random) {
     return text;
 }
 
+// `words` words of `vocabulary` apart from spaces and, now and then, line breaks.
+template <size_t N>
+inline std::string Sentence(Random& random, int words, const char* const (&vocabulary)[N]) {
+    std::string text;
+    for (int index = 0; index < words; ++index) {
+        if (index) text += random.Chance(8) ? "\n" : " ";
+        text += random.Pick(vocabulary);
+    }
+    return text;
+}
+
 inline constexpr uint64_t kSeed = 20240611;
 // Timestamps lie around this one (milliseconds since 1970), as a service's answer would carry.
 inline constexpr uint64_t kNow = 1718000000000ull;
@@ -97,14 +108,8 @@ inline const char* const kWords[] = {"light",
                                      "a\\b",
                                      "tab\there"};
 
-// Words apart from spaces and, now and then, line breaks.
 inline std::string Sentence(Random& random, int words) {
-    std::string text;
-    for (int index = 0; index < words; ++index) {
-        if (index) text += random.Chance(8) ? "\n" : " ";
-        text += random.Pick(kWords);
-    }
-    return text;
+    return large_document::Sentence(random, words, kWords);
 }
 
 inline void Part(TextWriter& w, Random& random) {

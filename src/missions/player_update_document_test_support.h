@@ -54,12 +54,7 @@ inline const char* const kWords[] = {"win",
                                      "\\o/"};
 
 inline std::string Sentence(Random& random, int words) {
-    std::string text;
-    for (int index = 0; index < words; ++index) {
-        if (index) text += random.Chance(8) ? "\n" : " ";
-        text += random.Pick(kWords);
-    }
-    return text;
+    return large_document::Sentence(random, words, kWords);
 }
 
 inline void MediaItem(TextWriter& w, Random& random) {
