@@ -152,6 +152,10 @@ TEST_F(ServiceProxyTest, MethodRequestsAreOneAtATimePerAnswerMethod) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(plugin->ServiceProxy().Invoke("svc", "m", Echo{}, "answer", callback), "");
     EXPECT_EQ(methodPosts, 2);
+    // The first answer was used up: the new request waits for an answer of its own.
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(host.Deliver("OnServiceProxyMethodEvent", Answer("", "{}", "svc", "answer")));
+    EXPECT_EQ(calls, 2);
 }
 
 TEST_F(ServiceProxyTest, FailuresToStartReachTheTypedCompletionLaterOnce) {
