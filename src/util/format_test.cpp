@@ -28,6 +28,9 @@ TEST(FormatPositionalTest, PlaceholderForms) {
         {"short form", FormatPositional("%1.%2.%3", 1, 2, 3), "1.2.3"},
         {"order", FormatPositional("%2 before %1", "a", "b"), "b before a"},
         {"multi-digit number", FormatPositional("%10|%1", 1, 2, 3, 4, 5, 6, 7, 8, 9, 10), "10|1"},
+        // Values unlike their positions: "%10" read as "%1" then "0" would give "a0|a".
+        {"multi-digit number, values unlike positions",
+         FormatPositional("%10|%1", "a", "b", "c", "d", "e", "f", "g", "h", "i", "j"), "j|a"},
         {"short form ends at digits", FormatPositional("%1d", 7), "7d"},
         {"numbered conversion", FormatPositional("%1$05d", 42), "00042"},
         {"hex", FormatPositional("%1$x", 255), "ff"},
