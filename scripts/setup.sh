@@ -28,6 +28,11 @@ packages=(
   libcpp-httplib-dev pkg-config                # HTTP server of the development host (its
                                                # compile flags come from pkg-config)
 )
+# npm installs the web console's third-party files (package-lock.json pins them), which the
+# devhost build embeds. A machine that already has Node.js with npm from elsewhere keeps it.
+if ! command -v npm >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+fi
 # The other trees.
 if [ "$scope" = all ]; then
   packages+=(
@@ -39,6 +44,7 @@ if [ "$scope" = all ]; then
     wine                                       # runs the Windows tests (wine32:i386 below)
     g++-mingw-w64-x86-64-posix wine64          # the same for 64-bit Windows, where the
                                                # kernel cannot run 32-bit programs
+    chromium chromium-driver python3-selenium  # browser tests of the devhost console
   )
 fi
 
@@ -106,6 +112,11 @@ if ((${#missing[@]})); then
   updated=1
   apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
+
+# The console's files and the OpenAPI validator, exactly as the lock file names them. No
+# package runs install scripts: none needs one, and one would phone home.
+(cd "$(dirname "$0")/.." && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error)
+
 # What follows (32-bit Wine, the cross build's sources) only serves the Windows build.
 [ "$scope" = all ] || exit 0
 
