@@ -2,6 +2,7 @@
 // a request it cannot use. The probe plugin is loaded; these endpoints do not depend on it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -193,6 +194,56 @@ TEST_F(EndpointsTest, TheIndexListsTheTableAndEveryListedEndpointIsServed) {
             ASSERT_TRUE(result) << request;
             EXPECT_FALSE(LeftOver(result->body)) << request << ": " << result->body;
         }
+    }
+}
+
+// Breaks the world in several ways at once over HTTP, then sends the call each missing
+// condition names: every condition is met afterwards.
+TEST_F(EndpointsTest, EachConditionsFixMakesItMet) {
+    ExpectInTurn({
+        {"POST", "/devhost/logout", "", 204, ""},
+        {"PUT", "/devhost/resources/pyx-platform-config/v1/namespaces/Missions/MissionsEnabled",
+         "false", 200,
+         R"({"eventType":"Update","path":"/pyx-platform-config/v1/namespaces/Missions/MissionsEnabled"})"},
+        {"PUT", "/devhost/resources/pyx-platform-config/v1/namespaces/LoginDataPacket/platformId",
+         R"("")", 200,
+         R"({"eventType":"Update","path":"/pyx-platform-config/v1/namespaces/LoginDataPacket/platformId"})"},
+        {"PUT", "/devhost/gameflow", R"({"phase":"InProgress"})", 204, ""},
+        {"PUT", "/devhost/resources/entitlements/v1/token", R"({"entitlements":[]})", 200,
+         R"({"eventType":"Update","path":"/entitlements/v1/token"})"},
+    });
+    const auto missing = [&] {
+        httplib::Result result = client_->Get("/devhost/conditions");
+        EXPECT_TRUE(result && result->status == 200);
+        std::vector<BindingProperty> conditions;
+        if (!result) return conditions;
+        ConversionStatus answer = ParseJson(result->body);
+        EXPECT_TRUE(answer.Ok()) << result->body;
+        for (const BindingProperty& condition : answer.Value().Member("conditions").Elements()) {
+            if (!condition.Member("met").GetBool()) conditions.push_back(condition);
+        }
+        return conditions;
+    };
+    std::vector<std::string> ids;
+    // A login fixes the account and the inventory at once; the next reading shows what is left.
+    for (int round = 0; round < 3; ++round) {
+        const std::vector<BindingProperty> open = missing();
+        if (open.empty()) break;
+        for (const BindingProperty& condition : open) {
+            ids.push_back(ReadString(condition.Member("id")).value_or("?"));
+            const BindingProperty& fix = condition.Member("fix");
+            const std::string body =
+                fix.Member("body").IsEmpty() ? "" : ToJsonText(fix.Member("body"));
+            httplib::Result result = Send(ReadString(fix.Member("method")).value_or(""),
+                                          ReadString(fix.Member("path")).value_or(""), body);
+            ASSERT_TRUE(result);
+            EXPECT_LT(result->status, 300) << ToJsonText(fix) << ": " << result->body;
+        }
+    }
+    for (const BindingProperty& condition : missing()) ADD_FAILURE() << ToJsonText(condition);
+    for (const char* id :
+         {"missions-enabled", "account", "platform", "champions", "not-in-game", "entitled"}) {
+        EXPECT_NE(std::find(ids.begin(), ids.end(), id), ids.end()) << id << " was never missing";
     }
 }
 

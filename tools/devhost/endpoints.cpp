@@ -17,6 +17,9 @@ constexpr EndpointDescription kEndpoints[] = {
     {kIndex, kGet, "/devhost", "/devhost", "this list, as JSON"},
     {kStatus, kGet, "/devhost/status", "/devhost/status",
      "plugin, memory statistics, system figures, routes, subscriptions, counters"},
+    {kConditions, kGet, "/devhost/conditions", "/devhost/conditions",
+     "what the plugin waits for before it fetches, polls and notifies, read from the world: each "
+     "condition met or missing, the resources it reads and the control call that fixes it"},
     {kRoutes, kGet, "/devhost/routes", "/devhost/routes", "the plugin's routes"},
     {kSubscriptions, kGet, "/devhost/subscriptions", "/devhost/subscriptions",
      "the events the plugin subscribed to"},

@@ -20,6 +20,7 @@ enum class EndpointId : uint8_t {
     kEventStream,
     kIndex,
     kStatus,
+    kConditions,
     kRoutes,
     kSubscriptions,
     kResources,

@@ -13,6 +13,7 @@
 #include "codec/json_writer.h"
 #include "devhost/dev_host.h"
 #include "devhost/endpoints.h"
+#include "devhost/fetch_conditions.h"
 #include "devhost/gameflow_phase.h"
 #include "devhost/value_access.h"
 
@@ -156,6 +157,10 @@ void Index(Served&, Request, Response res) {
 
 void Status(Served& served, Request, Response res) {
     SendJson(res, 200, served.host.Status());
+}
+
+void Conditions(Served& served, Request, Response res) {
+    SendJson(res, 200, FetchConditionsValue(FetchConditions(served.world)));
 }
 
 void Routes(Served& served, Request, Response res) {
@@ -352,6 +357,7 @@ constexpr HandlerBinding kHandlers[] = {
     {kEventStream, EventStream},
     {kIndex, Index},
     {kStatus, Status},
+    {kConditions, Conditions},
     {kRoutes, Routes},
     {kSubscriptions, Subscriptions},
     {kResources, Resources},

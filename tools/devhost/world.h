@@ -86,6 +86,8 @@ class World {
                          const std::vector<RequestArgument>& arguments);
 
     ResourceStore& Resources() { return resources_; }
+    // The player the scenario describes, whatever has logged in since.
+    const ScenarioPlayer& StartingPlayer() const { return player_; }
     RemoteMissionsService& Remote() { return remote_; }
 
     // Logs a player in: the platform id configuration (when it changes), the four inventory
