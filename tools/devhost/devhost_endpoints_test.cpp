@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codec/json_reader.h"
+#include "devhost/console_files.h"
 #include "devhost/devhost_process_test_support.h"
 #include "devhost/endpoint_example_test_support.h"
 #include "devhost/endpoints.h"
@@ -195,6 +196,51 @@ TEST_F(EndpointsTest, TheIndexListsTheTableAndEveryListedEndpointIsServed) {
             EXPECT_FALSE(LeftOver(result->body)) << request << ": " << result->body;
         }
     }
+}
+
+// The page and its files as a browser gets them: the right type, a tag to revalidate with, and
+// the bytes the build embedded, whatever their size.
+TEST_F(EndpointsTest, ServesTheConsoleAndItsFilesWithTagsToRevalidate) {
+    const struct {
+        const char* path;
+        const char* file;
+    } kCases[] = {
+        {"/", "index.html"},
+        {"/console/index.html", "index.html"},
+        {"/console/app.js", "app.js"},
+        {"/console/vendor/preact.mjs", "vendor/preact.mjs"},
+        {"/console/vendor/swagger-ui-bundle.js", "vendor/swagger-ui-bundle.js"},
+    };
+    for (const auto& each : kCases) {
+        SCOPED_TRACE(each.path);
+        const EmbeddedFile* file = FindConsoleFile(each.file);
+        ASSERT_NE(file, nullptr);
+        httplib::Result result = client_->Get(each.path);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, 200);
+        EXPECT_EQ(result->get_header_value("Content-Type"), file->contentType);
+        EXPECT_EQ(result->get_header_value("ETag"), file->etag);
+        EXPECT_EQ(result->get_header_value("Cache-Control"), "no-cache");
+        EXPECT_TRUE(result->body == file->content) << result->body.size() << " bytes";
+
+        httplib::Result again =
+            client_->Get(each.path, {{"If-None-Match", std::string(file->etag)}});
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->status, 304);
+        EXPECT_TRUE(again->body.empty());
+        EXPECT_EQ(again->get_header_value("ETag"), file->etag);
+    }
+    httplib::Result page = client_->Get("/");
+    ASSERT_TRUE(page);
+    EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),
+              std::string::npos);
+
+    ExpectInTurn({
+        {"GET", "/console/nope.js", "", 404,
+         ErrorBody("No console file nope.js; GET / opens the console")},
+        {"GET", "/console/", "", 404,
+         R"({"httpStatus":404,"message":"No route serves /console/"})"},
+    });
 }
 
 // Breaks the world in several ways at once over HTTP, then sends the call each missing

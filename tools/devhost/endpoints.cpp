@@ -14,6 +14,12 @@ constexpr EndpointDescription kEndpoints[] = {
      "status and error text passed through as {\"httpStatus\", \"message\"}"},
     {kEventStream, kGet, "/events", "/events",
      "Server-Sent Events: every event the plugin fires (event: name, data: JSON)"},
+    {kConsole, kGet, "/", "/",
+     "the web console, a page for a browser: missions, series, why the list is empty, world "
+     "controls, resources, live events, log and requests, status and the API"},
+    {kConsoleFile, kGet, "/console/<file>", R"(/console/(.+))",
+     "the console's files, built into devhost (nothing is loaded from the network); each with "
+     "an ETag, answering 304 to a matching If-None-Match"},
     {kIndex, kGet, "/devhost", "/devhost", "this list, as JSON"},
     {kStatus, kGet, "/devhost/status", "/devhost/status",
      "plugin, memory statistics, system figures, routes, subscriptions, counters"},

@@ -18,6 +18,8 @@ namespace Vane::DevHost {
 enum class EndpointId : uint8_t {
     kPluginRoutes,
     kEventStream,
+    kConsole,
+    kConsoleFile,
     kIndex,
     kStatus,
     kConditions,
@@ -65,8 +67,8 @@ struct EndpointDescription {
 // "GET", "POST", ..., "any" for kAny.
 std::string_view HttpMethodName(HttpMethod method);
 
-// Every endpoint, as listed: the plugin's routes and the event stream first, then the control
-// endpoints.
+// Every endpoint, as listed: the plugin's routes, the event stream and the console first, then
+// the control endpoints.
 std::span<const EndpointDescription> Endpoints();
 
 // The methods the server answers `endpoint` for (never kNone or kAny).

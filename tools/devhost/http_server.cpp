@@ -11,6 +11,7 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
+#include "devhost/console_files.h"
 #include "devhost/dev_host.h"
 #include "devhost/endpoints.h"
 #include "devhost/fetch_conditions.h"
@@ -140,6 +141,41 @@ void EventStream(Served& served, Request, Response res) {
             return sink.write(text.data(), text.size());
         },
         [&hub, client](bool) { hub.Disconnect(client); });
+}
+
+// What the console's page may load: only what devhost itself serves. (Styles and the import map
+// are inline; the API panel's bundle sets style attributes.)
+constexpr const char* kConsolePolicy =
+    "default-src 'self'; script-src 'self' 'unsafe-inline'; style-src 'self' 'unsafe-inline'; "
+    "img-src 'self' data:; connect-src 'self'; frame-ancestors 'none'; base-uri 'none'";
+
+// Sends the console file `name`, or 304 when the client's copy is current. Every answer asks
+// the browser to check again before using its copy: a rebuilt devhost may serve new files.
+void SendConsoleFile(std::string_view name, Request req, Response res) {
+    const ConsoleReply reply = AnswerConsoleRequest(name, req.get_header_value("If-None-Match"));
+    if (reply.file == nullptr) {
+        return SendError(res, 404,
+                         "No console file " + std::string(name) + "; GET / opens the console");
+    }
+    res.status = reply.status;
+    res.set_header("ETag", std::string(reply.file->etag));
+    res.set_header("Cache-Control", "no-cache");
+    res.set_header("X-Content-Type-Options", "nosniff");
+    if (reply.file->contentType.rfind("text/html", 0) == 0) {
+        res.set_header("Content-Security-Policy", kConsolePolicy);
+    }
+    if (reply.status == 200) {
+        res.set_content(reply.file->content.data(), reply.file->content.size(),
+                        std::string(reply.file->contentType));
+    }
+}
+
+void Console(Served&, Request req, Response res) {
+    SendConsoleFile("index.html", req, res);
+}
+
+void ConsoleFile(Served&, Request req, Response res) {
+    SendConsoleFile(req.matches[1].str(), req, res);
 }
 
 void Index(Served&, Request, Response res) {
@@ -355,6 +391,8 @@ using enum EndpointId;
 constexpr HandlerBinding kHandlers[] = {
     {kPluginRoutes, PluginRoutes},
     {kEventStream, EventStream},
+    {kConsole, Console},
+    {kConsoleFile, ConsoleFile},
     {kIndex, Index},
     {kStatus, Status},
     {kConditions, Conditions},
@@ -447,6 +485,10 @@ HttpServer::HttpServer(DevHost& host, int threads) : state_(std::make_unique<Sta
     // client's delayed acknowledgement and every answer waits about 40 ms.
     state_->server.set_tcp_nodelay(true);
     state_->server.set_keep_alive_max_count(1000);
+    // A browser keeps idle connections open, and stopping waits for each idle one to time out:
+    // one second instead of httplib's five lets devhost stop promptly with the console open.
+    // A client that pauses longer simply connects again.
+    state_->server.set_keep_alive_timeout(1);
     state_->RegisterEndpoints();
 }
 
