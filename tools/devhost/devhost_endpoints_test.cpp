@@ -230,6 +230,14 @@ TEST_F(EndpointsTest, ServesTheConsoleAndItsFilesWithTagsToRevalidate) {
         EXPECT_TRUE(again->body.empty());
         EXPECT_EQ(again->get_header_value("ETag"), file->etag);
     }
+    // A browser offers brotli too; the answer comes in another coding, whole.
+    httplib::Result offered =
+        client_->Get("/console/vendor/swagger-ui-bundle.js", {{"Accept-Encoding", "gzip, br"}});
+    ASSERT_TRUE(offered);
+    EXPECT_EQ(offered->status, 200);
+    EXPECT_NE(offered->get_header_value("Content-Encoding"), "br");
+    EXPECT_TRUE(offered->body == FindConsoleFile("vendor/swagger-ui-bundle.js")->content);
+
     httplib::Result page = client_->Get("/");
     ASSERT_TRUE(page);
     EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),

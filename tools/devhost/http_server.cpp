@@ -11,6 +11,7 @@
 
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
+#include "devhost/accept_encoding.h"
 #include "devhost/console_files.h"
 #include "devhost/dev_host.h"
 #include "devhost/endpoints.h"
@@ -381,6 +382,16 @@ void Telemetry(Served& served, Request req, Response res) {
     SendHistory(served.world.Telemetry(), req, res);
 }
 
+// httplib chooses the answer's compression from the request once the handler has returned, and
+// compresses brotli so slowly that a browser waits seconds for a large JSON list (gzip takes
+// milliseconds). The request is the server's own object, handed to the handlers as const; its
+// Accept-Encoding is rewritten in place so that the choice falls on gzip.
+void OfferNoBrotli(Request req) {
+    auto& headers = const_cast<httplib::Request&>(req).headers;
+    const auto found = headers.find("Accept-Encoding");
+    if (found != headers.end()) found->second = WithoutBrotli(found->second);
+}
+
 struct HandlerBinding {
     EndpointId id;
     Handler handler;
@@ -472,7 +483,10 @@ struct HttpServer::State {
             const Handler handler = kHandlers[static_cast<size_t>(endpoint->id)].handler;
             for (HttpMethod method : ServedMethods(*endpoint)) {
                 Register(server, method, std::string(endpoint->pattern),
-                         [this, handler](Request req, Response res) { handler(served, req, res); });
+                         [this, handler](Request req, Response res) {
+                             OfferNoBrotli(req);
+                             handler(served, req, res);
+                         });
             }
         }
     }
