@@ -3,7 +3,7 @@
 // control call that supplies a missing one.
 import { sendJson } from './api.js';
 import { html } from './html.js';
-import { attempt, forceFetch, loadConditions, notify } from './store.js';
+import { attempt, forceFetch, loadAll, loadConditions, notify } from './store.js';
 
 const GATES = {
   fetch: 'No fetch while missing: the lists stay empty',
@@ -17,7 +17,7 @@ async function fix(condition) {
     return true;
   });
   if (done) notify('ok', `${condition.fix.method} ${condition.fix.path}: "${condition.label}" supplied`);
-  await loadConditions();
+  await loadAll();
 }
 
 export function ConditionsList({ conditions }) {

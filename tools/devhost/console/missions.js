@@ -198,7 +198,7 @@ export function MissionsPanel({ missions, conditions }) {
           </div>
           ${shown < filtered.length && html`
             <p ref=${sentinel}>
-              <button type="button" class="secondary outline" onClick=${() => setShown(shown + PAGE)}>
+              <button type="button" class="secondary outline show-more" onClick=${() => setShown(shown + PAGE)}>
                 Show more (${filtered.length - shown} left)</button>
             </p>`}`}
     </section>`;

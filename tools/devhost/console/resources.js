@@ -3,7 +3,7 @@
 import { getJson, resourceEndpoint, sendJson } from './api.js';
 import { html, useEffect, useMemo, useState } from './html.js';
 import { JsonEditor, parseJsonText } from './json-editor.js';
-import { attempt, loadConditions, notify } from './store.js';
+import { attempt, loadAll, notify } from './store.js';
 
 // The paths as nested folders: {children: Map(name -> node), path (for a resource)}.
 export function pathTree(paths) {
@@ -81,7 +81,7 @@ export function ResourcesPanel({ generation, selectedPath, onSelect }) {
     setError(null);
     const answer = await attempt(`Saving ${selectedPath}`, () => sendJson('PUT', resourceEndpoint(selectedPath), parsed.value));
     if (answer) notify('ok', `${selectedPath}: ${answer.eventType}`);
-    await Promise.all([loadPaths(), loadConditions()]);
+    await Promise.all([loadPaths(), loadAll()]);
   };
   const remove = async () => {
     const done = await attempt(`Deleting ${selectedPath}`, async () => {
@@ -89,7 +89,7 @@ export function ResourcesPanel({ generation, selectedPath, onSelect }) {
       return true;
     });
     if (done) notify('ok', `${selectedPath}: deleted`);
-    await Promise.all([loadPaths(), loadConditions(), loadValue(selectedPath)]);
+    await Promise.all([loadPaths(), loadAll(), loadValue(selectedPath)]);
   };
   const create = (event) => {
     event.preventDefault();

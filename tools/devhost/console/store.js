@@ -73,9 +73,18 @@ export async function loadSeries() {
   if (Array.isArray(series)) setState({ series });
 }
 
+// The plugin publishes its lists after each fetch, but empties them without a word when the
+// player logs out or the feature is switched off: when whether it can fetch changes, the lists
+// are read again.
 export async function loadConditions() {
   const conditions = await attempt('Reading the conditions', () => getJson('/devhost/conditions'));
-  if (conditions) setState({ conditions });
+  if (!conditions) return;
+  const before = state.conditions;
+  setState({ conditions });
+  if (before && before.fetchReady !== conditions.fetchReady) {
+    loadMissions();
+    loadSeries();
+  }
 }
 
 export async function loadRoutes() {
@@ -84,7 +93,9 @@ export async function loadRoutes() {
   return routes ?? [];
 }
 
-// What the plugin holds and what it waits for; the routes are read on their own.
+// What the plugin holds and what it waits for; the routes are read on their own. Also what
+// follows a change of the world made from the console, whose effect on the lists no event may
+// announce.
 export function loadAll() {
   return Promise.all([loadMissions(), loadSeries(), loadConditions()]);
 }

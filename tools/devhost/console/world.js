@@ -4,7 +4,7 @@ import { getJson, resourceEndpoint, sendJson } from './api.js';
 import { html, useEffect, useState } from './html.js';
 import { parseJsonText } from './json-editor.js';
 import { RemoteEditor } from './remote-editor.js';
-import { attempt, forceFetch, loadConditions, notify } from './store.js';
+import { attempt, forceFetch, loadAll, notify } from './store.js';
 
 const SESSION = '/pyx-login/v1/session';
 const GAMEFLOW = '/pyx-gameflow/v1/session';
@@ -34,7 +34,7 @@ async function control(what, action) {
     return true;
   });
   if (done) notify('ok', `${what}: done`);
-  await loadConditions();
+  await loadAll();
   return done;
 }
 
