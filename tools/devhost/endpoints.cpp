@@ -15,6 +15,8 @@ constexpr EndpointDescription kEndpoints[] = {
     {kEventStream, kGet, "/events", "/events",
      "Server-Sent Events: every event the plugin fires (event: name, data: JSON)"},
     {kIndex, kGet, "/devhost", "/devhost", "this list, as JSON"},
+    {kOpenApi, kGet, "/devhost/openapi.json", R"(/devhost/openapi\.json)",
+     "OpenAPI 3.1 document of the plugin's routes, types and events and of these endpoints"},
     {kStatus, kGet, "/devhost/status", "/devhost/status",
      "plugin, memory statistics, system figures, routes, subscriptions, counters"},
     {kRoutes, kGet, "/devhost/routes", "/devhost/routes", "the plugin's routes"},

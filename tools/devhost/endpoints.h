@@ -19,6 +19,7 @@ enum class EndpointId : uint8_t {
     kPluginRoutes,
     kEventStream,
     kIndex,
+    kOpenApi,
     kStatus,
     kRoutes,
     kSubscriptions,

@@ -154,6 +154,10 @@ void Index(Served&, Request, Response res) {
     SendJson(res, 200, list);
 }
 
+void OpenApi(Served& served, Request, Response res) {
+    SendJson(res, 200, served.host.OpenApi());
+}
+
 void Status(Served& served, Request, Response res) {
     SendJson(res, 200, served.host.Status());
 }
@@ -351,6 +355,7 @@ constexpr HandlerBinding kHandlers[] = {
     {kPluginRoutes, PluginRoutes},
     {kEventStream, EventStream},
     {kIndex, Index},
+    {kOpenApi, OpenApi},
     {kStatus, Status},
     {kRoutes, Routes},
     {kSubscriptions, Subscriptions},
