@@ -11,10 +11,11 @@
 //     same url takes: the host calls the first route of the table that accepts the request.
 //     HEAD (answered as GET) and custom-method routes are left out: the host never calls them;
 //   - arguments from the query string, path or headers are parameters (headers under the
-//     lower-cased argument name the plugin looks for); an argument from "any" source is listed
-//     as a query parameter and its description says it may come as a header or path capture
-//     too; the first body argument is the request body, in every media type the plugin decodes;
-//     an argument no HTTP request can fill is named in the operation's description instead;
+//     lower-cased argument name the plugin looks for); an argument from "any" source is the
+//     path parameter when the url has a hole of its name, else a query parameter whose
+//     description says it may come as a header too; the first body argument is the request
+//     body, in every media type the plugin decodes; an argument no HTTP request can fill is
+//     named in the operation's description instead;
 //   - 200 with the return value's schema, or 204 when the route returns nothing; 4XX and 5XX
 //     with the host's error body {"httpStatus", "message"};
 //   - every type is a schema under components.schemas; every event a webhook whose request
