@@ -101,6 +101,9 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
         } else if (name == "--print-scenario") {
             if (!flag()) return CommandLineError{name + " takes no value"};
             options.printScenario = true;
+        } else if (name == "--openapi") {
+            if (!flag()) return CommandLineError{name + " takes no value"};
+            options.openApi = true;
         } else if (name == "--plugin" || name == "--scenario" || name == "--port" ||
                    name == "--core-version" || name == "--latency" || name == "--http-threads") {
             std::optional<std::string> text = value();
@@ -167,6 +170,9 @@ std::string HelpText() {
         "                        gameflowPhase, configurationComplete, config, inventory, remote,\n"
         "                        notifications, resources\n"
         "  --print-scenario      print the effective scenario as JSON and exit\n"
+        "  --openapi             load the plugin, print the OpenAPI document of its routes and of\n"
+        "                        the endpoints below (as GET /devhost/openapi.json answers it)\n"
+        "                        and exit\n"
         "  --core-version X.Y.Z  plugin API version the core announces (default 18.0.0)\n"
         "  --latency MS          answer latency of the remote missions service (overrides the\n"
         "                        scenario's remote.latencyMs)\n"

@@ -24,6 +24,7 @@ struct Options {
     int httpThreads = 64;
     bool quiet = false;
     bool printScenario = false;
+    bool openApi = false;
     bool help = false;
 };
 

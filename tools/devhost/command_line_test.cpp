@@ -26,10 +26,11 @@ TEST(CommandLine, DefaultsAndEveryOption) {
     EXPECT_EQ(defaults.port, 8080);
     EXPECT_EQ(defaults.coreVersion, (ApiVersion{18, 0, 0}));
     EXPECT_FALSE(defaults.scenarioPath.has_value());
+    EXPECT_FALSE(defaults.openApi);
 
-    const Options options =
-        Parse({"--plugin", "p.so", "--port=0", "--scenario", "s.yaml", "--core-version", "18.3.1",
-               "--latency", "12.5", "--http-threads=8", "--quiet", "--print-scenario"});
+    const Options options = Parse({"--plugin", "p.so", "--port=0", "--scenario", "s.yaml",
+                                   "--core-version", "18.3.1", "--latency", "12.5",
+                                   "--http-threads=8", "--quiet", "--print-scenario", "--openapi"});
     EXPECT_EQ(options.pluginPath, "p.so");
     EXPECT_EQ(options.port, 0);
     EXPECT_EQ(options.scenarioPath, "s.yaml");
@@ -38,6 +39,7 @@ TEST(CommandLine, DefaultsAndEveryOption) {
     EXPECT_EQ(options.httpThreads, 8);
     EXPECT_TRUE(options.quiet);
     EXPECT_TRUE(options.printScenario);
+    EXPECT_TRUE(options.openApi);
     EXPECT_TRUE(Parse({"-h"}).help);
 }
 
@@ -56,6 +58,7 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
         {{"--latency", "nan"}, "--latency takes milliseconds from 0 to 3600000, not 'nan'"},
         {{"--http-threads", "0"}, "--http-threads takes a number from 1 to 1024, not '0'"},
         {{"--quiet=yes"}, "--quiet takes no value"},
+        {{"--openapi=json"}, "--openapi takes no value"},
         {{"--plugin="}, "--plugin needs a path"},
         {{"serve"}, "unknown option 'serve'"},
     };
@@ -69,8 +72,8 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
 TEST(CommandLine, HelpNamesEveryOptionAndEndpoint) {
     const std::string help = HelpText();
     for (const char* option :
-         {"--plugin", "--port", "--scenario", "--print-scenario", "--core-version", "--latency",
-          "--http-threads", "--quiet", "--help"}) {
+         {"--plugin", "--port", "--scenario", "--print-scenario", "--openapi", "--core-version",
+          "--latency", "--http-threads", "--quiet", "--help"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     for (const EndpointDescription& endpoint : Endpoints()) {

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <thread>
 
+#include "devhost/endpoints.h"
+#include "devhost/openapi_document.h"
 #include "devhost/system_status.h"
 #include "devhost/value_access.h"
 #include "host/host_value.h"
@@ -338,6 +340,20 @@ BindingProperty DevHost::Routes() const {
         SetMemberString(*item, "name", route.function.name != nullptr ? route.function.name : "");
     }
     return list;
+}
+
+BindingProperty DevHost::OpenApi() {
+    OpenApiSubject subject;
+    if (plugin_ != nullptr) {
+        subject.pluginName = plugin_->ShortName();
+        subject.pluginVersion = ApiVersionText(plugin_->Version());
+    }
+    std::optional<BindingProperty> document = loop_.Call([&] {
+        const HostApiTable* api = alive_ && plugin_ != nullptr ? plugin_->Api() : nullptr;
+        return BuildOpenApiDocument(api, Endpoints(), subject);
+    });
+    if (document) return std::move(*document);
+    return BuildOpenApiDocument(nullptr, Endpoints(), subject);
 }
 
 BindingProperty DevHost::Subscriptions() const {

@@ -80,6 +80,11 @@ class DevHost : private HostOperations {
     //  "lastLabel", "eventStreamClients"}; "system" holds the figures read right before the
     // plugin was loaded (see SystemFiguresValue).
     BindingProperty Status();
+    // The OpenAPI document of the plugin's routes, types and events and of the control
+    // endpoints (openapi_document.h). Built on the host thread, the one that shuts the plugin
+    // down, so that the plugin's API table cannot go away while it is read; once the plugin is
+    // shut down (or when none was loaded) it describes the control endpoints only.
+    BindingProperty OpenApi();
     // The plugin's routes: [{"method", "url", "name"}].
     BindingProperty Routes() const;
     // The plugin's subscriptions: [{"eventName", "flag"}].

@@ -220,5 +220,95 @@ TEST_F(MissionsHostTest, RouteErrorsPassThroughWithTheirStatus) {
     EXPECT_EQ(method->status, 405);
 }
 
+// The document's five plugin routes, read from the plugin's own table: their methods, bodies
+// and answers, and schemas that the routes' real answers meet.
+TEST_F(MissionsHostTest, TheOpenApiDocumentDescribesThePluginsRoutes) {
+    ASSERT_TRUE(Eventually([&] { return Missions().Size() == 4; })) << process_->Output();
+    const BindingProperty document = Get("/devhost/openapi.json");
+    EXPECT_EQ(ReadString(document.Member("openapi")), "3.1.0");
+    EXPECT_EQ(ReadString(document.Member("info").Member("title")), "devhost: pyx-missions");
+    const BindingProperty& paths = document.Member("paths");
+    const std::string schemas = "#/components/schemas/";
+    const struct {
+        const char* path;
+        const char* method;
+        const char* operationId;
+        const char* body;     // the request body's type, or nullptr
+        const char* answers;  // "200" or "204"
+        const char* items;    // the answer's element type, or nullptr
+    } routes[] = {
+        {kMissions, "get", "GetPyxMissionsV1Missions", nullptr, "200", "PlayerMissionDTO"},
+        {"/pyx-missions/v1/series", "get", "GetPyxMissionsV1Series", nullptr, "200", "SeriesDTO"},
+        {kPlayer, "put", "PutPyxMissionsV1Player", "IdsDTO", "204", nullptr},
+        {"/pyx-missions/v1/force", "post", "PostPyxMissionsV1Force", nullptr, "204", nullptr},
+        {kPlayer, "patch", "PatchPyxMissionsV1Player", "PyxMissionsSeriesOpt", "204", nullptr},
+    };
+    size_t pluginOperations = 0;
+    for (const auto& [path, item] : paths.Members()) {
+        if (path.rfind("/pyx-missions/", 0) == 0) pluginOperations += item.Size();
+    }
+    EXPECT_EQ(pluginOperations, std::size(routes));
+    for (const auto& route : routes) {
+        SCOPED_TRACE(std::string(route.method) + " " + route.path);
+        const BindingProperty& operation = paths.Member(route.path).Member(route.method);
+        ASSERT_EQ(operation.Kind(), PropertyKind::kStructure);
+        EXPECT_EQ(ReadString(operation.Member("operationId")), route.operationId);
+        EXPECT_TRUE(operation.Member("parameters").IsEmpty());
+        const BindingProperty& content = operation.Member("requestBody").Member("content");
+        if (route.body == nullptr) {
+            EXPECT_TRUE(content.IsEmpty());
+        } else {
+            for (const char* type :
+                 {"application/json", "application/x-msgpack", "application/x-yaml"}) {
+                EXPECT_EQ(ReadString(content.Member(type).Member("schema").Member("$ref")),
+                          schemas + route.body)
+                    << type;
+            }
+        }
+        const BindingProperty& responses = operation.Member("responses");
+        EXPECT_EQ(responses.Size(), 3u);  // the answer, 4XX and 5XX
+        const BindingProperty& answer = responses.Member(route.answers);
+        ASSERT_FALSE(answer.IsEmpty());
+        if (route.items != nullptr) {
+            const BindingProperty& schema =
+                answer.Member("content").Member("application/json").Member("schema");
+            EXPECT_EQ(ReadString(schema.Member("type")), "array");
+            EXPECT_EQ(ReadString(schema.Member("items").Member("$ref")), schemas + route.items);
+        }
+    }
+
+    const BindingProperty& components = document.Member("components").Member("schemas");
+    EXPECT_EQ(ToJsonText(components.Member("IdsDTO").Member("properties")),
+              R"({"missionIds":{"items":{"type":"string"},"type":"array"},)"
+              R"("seriesIds":{"items":{"type":"string"},"type":"array"}})");
+    EXPECT_EQ(ToJsonText(components.Member("PyxMissionsSeriesOpt").Member("required")),
+              R"(["seriesId","optStatus"])");
+    // Enumerations go out by name: the resource events the plugin fires say "Update".
+    EXPECT_EQ(ToJsonText(components.Member("PluginResourceEventType")),
+              R"({"enum":["Create","Delete","Update"],"type":"string"})");
+    EXPECT_FALSE(document.Member("webhooks").Member("OnJsonApiEvent").IsEmpty());
+
+    // What the list routes answer has every property their schema requires, and no other.
+    const struct {
+        const char* path;
+        const char* type;
+    } lists[] = {{kMissions, "PlayerMissionDTO"}, {"/pyx-missions/v1/series", "SeriesDTO"}};
+    for (const auto& list : lists) {
+        const BindingProperty& schema = components.Member(list.type);
+        const BindingProperty answer = Get(list.path);
+        ASSERT_NE(answer.Size(), 0u) << list.path;
+        for (const BindingProperty& item : answer.Elements()) {
+            for (const auto& [name, value] : item.Members()) {
+                EXPECT_NE(schema.Member("properties").FindMember(name), nullptr)
+                    << list.type << " lacks " << name;
+            }
+            for (const BindingProperty& required : schema.Member("required").Elements()) {
+                EXPECT_NE(item.FindMember(required.GetString()), nullptr)
+                    << list.path << " left out " << required.GetString();
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace Vane::DevHost

@@ -21,6 +21,8 @@ constexpr EndpointDescription kEndpoints[] = {
      "the console's files, built into devhost (nothing is loaded from the network); each with "
      "an ETag, answering 304 to a matching If-None-Match"},
     {kIndex, kGet, "/devhost", "/devhost", "this list, as JSON"},
+    {kOpenApi, kGet, "/devhost/openapi.json", R"(/devhost/openapi\.json)",
+     "OpenAPI 3.1 document of the plugin's routes, types and events and of these endpoints"},
     {kStatus, kGet, "/devhost/status", "/devhost/status",
      "plugin, memory statistics, system figures, routes, subscriptions, counters"},
     {kConditions, kGet, "/devhost/conditions", "/devhost/conditions",

@@ -21,6 +21,7 @@ enum class EndpointId : uint8_t {
     kConsole,
     kConsoleFile,
     kIndex,
+    kOpenApi,
     kStatus,
     kConditions,
     kRoutes,

@@ -192,6 +192,10 @@ void Index(Served&, Request, Response res) {
     SendJson(res, 200, list);
 }
 
+void OpenApi(Served& served, Request, Response res) {
+    SendJson(res, 200, served.host.OpenApi());
+}
+
 void Status(Served& served, Request, Response res) {
     SendJson(res, 200, served.host.Status());
 }
@@ -405,6 +409,7 @@ constexpr HandlerBinding kHandlers[] = {
     {kConsole, Console},
     {kConsoleFile, ConsoleFile},
     {kIndex, Index},
+    {kOpenApi, OpenApi},
     {kStatus, Status},
     {kConditions, Conditions},
     {kRoutes, Routes},

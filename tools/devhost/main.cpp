@@ -28,6 +28,25 @@ bool ReadFile(const std::string& path, std::string& text) {
     return !in.bad();
 }
 
+// Loads the plugin as serving would, prints the document GET /devhost/openapi.json answers and
+// shuts the plugin down; stdout carries the document only (the plugin's log lines are not
+// echoed). 0 once printed, 1 when the plugin cannot be loaded.
+int PrintOpenApi(const Scenario& scenario, const Options& options) {
+    DevHost host(scenario, false);
+    Vane::MaybeType<LoadError, bool> started = host.Start(options.pluginPath, options.coreVersion);
+    if (started.IsFailure()) {
+        std::fprintf(stderr, "devhost: %s\n", started.GetFailure().message.c_str());
+        return 1;
+    }
+    if (!started.Value()) {
+        std::fprintf(stderr, "devhost: the plugin did not start (its initialise answered 0)\n");
+    }
+    const std::string text = Vane::WriteJson(host.OpenApi(), nullptr, "\n");
+    host.Stop();
+    std::printf("%s\n", text.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
 int Run(int argc, char** argv) {
     Vane::MaybeType<CommandLineError, Options> parsed =
         ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
@@ -68,6 +87,7 @@ int Run(int argc, char** argv) {
         return 2;
     }
     if (options.latencyMs) scenario.Value().remoteLatencySeconds = *options.latencyMs / 1000.0;
+    if (options.openApi) return PrintOpenApi(scenario.Value(), options);
 
     // Stop requests are taken by WaitForStop below, so this comes before any thread starts.
     if (!InstallStopHandling()) {
