@@ -93,6 +93,6 @@ export function RemoteEditor({ kind, list, reload }) {
               <button type="button" class="secondary" onClick=${() => setEditing(null)}>Cancel</button>
             </div>
           </form>`
-        : html`<button type="button" onClick=${() => open(-1)}>Add a ${kind.slice(0, -1)}</button>`}
+        : html`<button type="button" class="add-item" onClick=${() => open(-1)}>Add a ${kind.slice(0, -1)}</button>`}
     </article>`;
 }

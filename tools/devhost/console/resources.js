@@ -19,11 +19,25 @@ export function pathTree(paths) {
   return root;
 }
 
+// A folder holding only one folder is shown as one ("pyx-login/v1").
+function collapsed(name, node) {
+  let label = name;
+  let inner = node;
+  while (inner.path === undefined && inner.children.size === 1) {
+    const [[next, child]] = [...inner.children.entries()];
+    if (child.children.size === 0) break;
+    label = `${label}/${next}`;
+    inner = child;
+  }
+  return [label, inner];
+}
+
 // Folders open at the top level and along the selected path.
 function Tree({ node, selected, onSelect, prefix = '' }) {
   return html`
     <ul class=${prefix === '' ? 'tree' : ''}>
-      ${[...node.children.entries()].map(([name, child]) => {
+      ${[...node.children.entries()].map(([first, top]) => {
+        const [name, child] = collapsed(first, top);
         const folder = `${prefix}/${name}`;
         const leaf = child.path !== undefined && html`
           <button type="button" class=${`link${child.path === selected ? ' selected' : ''}`}
@@ -106,7 +120,7 @@ export function ResourcesPanel({ generation, selectedPath, onSelect }) {
         <p>${paths.length} resources in the simulated world</p>
       </hgroup>
       <div class="resources">
-        <nav aria-label="Resource paths">
+        <aside aria-label="Resource paths">
           <${Tree} node=${tree} selected=${selectedPath} onSelect=${onSelect} />
           <form onSubmit=${create}>
             <label for="new-resource">New resource path</label>
@@ -116,7 +130,7 @@ export function ResourcesPanel({ generation, selectedPath, onSelect }) {
               <button type="submit" class="secondary">Open</button>
             </div>
           </form>
-        </nav>
+        </aside>
         <div>
           ${selectedPath
             ? html`
