@@ -195,6 +195,40 @@ class ConsoleTest(unittest.TestCase):
             return elements if (len(elements) == count if count is not None else elements) else None
         return eventually(found, timeout, f'no {selector}' + (f' x{count}' if count is not None else ''))
 
+    def record_writes(self):
+        """From now on the page keeps every call it makes that is not a GET: method, URL and
+        Content-Type (see writes())."""
+        self.browser.execute_script("""
+            window.consoleWrites = [];
+            const original = window.fetch;
+            window.fetch = (url, init = {}) => {
+              const method = (init.method ?? 'GET').toUpperCase();
+              if (method !== 'GET') {
+                const headers = new Headers(init.headers ?? {});
+                window.consoleWrites.push({method, url: new URL(url, location.href).href,
+                                           type: headers.get('Content-Type')});
+              }
+              return original(url, init);
+            };""")
+
+    def writes(self):
+        return self.browser.execute_script('return window.consoleWrites')
+
+    def assert_writes_are_json_to_the_host(self, at_least=1):
+        """Every call the page made that changes something went to the host, as JSON."""
+        writes = self.writes()
+        self.assertGreaterEqual(len(writes), at_least, writes)
+        for write in writes:
+            self.assertTrue(write['url'].startswith(self.host.url + '/'), write)
+            self.assertEqual(write['type'], 'application/json', write)
+
+    def type_into(self, element, text):
+        """Replaces the text of an input or text area as a user does, with the keyboard."""
+        from selenium.webdriver.common.keys import Keys
+        element.send_keys(Keys.CONTROL, 'a')
+        element.send_keys(Keys.DELETE)
+        element.send_keys(text)
+
     def mission_cards(self):
         return {card.get_attribute('data-mission-id'): card for card in self.css('article.mission-card')}
 

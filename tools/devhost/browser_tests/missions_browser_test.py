@@ -57,6 +57,7 @@ class MissionsPanelTest(ConsoleTest):
         self.open('missions')
         self.wait_for_css('article.mission-card', count=4)
         self.assertEqual(self.remote_calls('/viewed/'), [])
+        self.record_writes()
         card = self.mission_cards()['mission-first-win']
         self.assertEqual(card.get_attribute('data-viewed'), 'false')
         card.find_element('css selector', 'button.mark-viewed').click()
@@ -71,6 +72,10 @@ class MissionsPanelTest(ConsoleTest):
         self.assertEqual(len(calls), 1, calls)
         self.assertEqual(json.loads(calls[0]['body']), {'missionIds': ['mission-first-win'], 'seriesIds': []})
         self.assertEqual(self.mission_cards()['mission-play-three'].get_attribute('data-viewed'), 'false')
+        # Through the plugin's own routes, as a front end: mark, then fetch the lists again.
+        self.assert_writes_are_json_to_the_host()
+        self.assertEqual([(w['method'], w['url'][len(self.host.url):]) for w in self.writes()],
+                         [('PUT', '/pyx-missions/v1/player'), ('POST', '/pyx-missions/v1/force')])
 
     def test_mark_all_new_viewed_sends_every_new_mission_once(self):
         self.open('missions')
@@ -87,6 +92,7 @@ class MissionsPanelTest(ConsoleTest):
 
     def test_opting_in_and_out_of_a_series_changes_its_status(self):
         self.open('series')
+        self.record_writes()
         row = lambda: self.wait_for_css('tr[data-series-id="series-event"]')[0]
         self.assertEqual(row().get_attribute('data-status'), 'OPT_IN_AVAILABLE')
         self.assertFalse(self.css('tr[data-series-id="series-starter"] button.opt'),
@@ -101,6 +107,8 @@ class MissionsPanelTest(ConsoleTest):
                 self.assertEqual(len(self.remote_calls(f'/series-event/opt/{status}')), 1)
         self.assertEqual({s['id']: s['status'] for s in self.host.get('/pyx-missions/v1/series')}['series-event'],
                          'OPT_OUT')
+        self.assert_writes_are_json_to_the_host(at_least=4)
+        self.assertEqual([w['method'] for w in self.writes()], ['PATCH', 'POST', 'PATCH', 'POST'])
 
 
 if __name__ == '__main__':
