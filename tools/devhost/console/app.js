@@ -122,7 +122,7 @@ function App() {
       <${ApiPanel} active=${tab === 'api'} generation=${state.generation} />
     </main>
     <footer class="container-fluid">
-      <small><a href="/devhost">Endpoints</a> · Third-party licences:
+      <small><a href="/devhost">Endpoints</a> · Third-party licences:${' '}
         ${LICENCES.map(([file, name]) => html`<a key=${file} href=${file}>${name}</a> `)}</small>
     </footer>`;
 }
