@@ -33,14 +33,19 @@ async function answer(response) {
   return body;
 }
 
-async function call(method, path, init) {
+// The JSON answer of a request already sent (`pending`, a fetch promise); throws HttpError.
+export async function answerOf(pending) {
   let response;
   try {
-    response = await fetch(path, { method, mode: 'same-origin', credentials: 'same-origin', ...init });
+    response = await pending;
   } catch (error) {
     throw new HttpError(0, `devhost cannot be reached (${error.message})`);
   }
   return answer(response);
+}
+
+function call(method, path, init) {
+  return answerOf(fetch(path, { method, mode: 'same-origin', credentials: 'same-origin', ...init }));
 }
 
 // GET `path`; the JSON answer, null for an empty one. Throws HttpError.

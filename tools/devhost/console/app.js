@@ -12,7 +12,8 @@ import { ResourcesPanel } from './resources.js';
 import { SeriesPanel } from './series.js';
 import { StatusPanel, startSampling } from './status.js';
 import {
-  MISSIONS_ROUTE, SERIES_ROUTE, getState, loadAll, loadConditions, loadRoutes, setMissions, setState,
+  MISSIONS_ROUTE, SERIES_ROUTE, getState, loadAll, loadConditions, loadMissions, loadRoutes, loadSeries,
+  setMissions, setState,
   useConsoleState,
 } from './store.js';
 import { WorldPanel } from './world.js';
@@ -154,9 +155,13 @@ function start() {
   });
   stream.listen([eventNameFor(MISSIONS_ROUTE), eventNameFor(SERIES_ROUTE), 'OnJsonApiEvent']);
   stream.start();
-  loadAll();
-  listenToRoutes();
-  startSampling();
+  // The missions first: the rest waits so as not to slow the first cards down.
+  loadMissions().finally(() => {
+    loadSeries();
+    loadConditions();
+    listenToRoutes();
+    startSampling();
+  });
   const root = document.getElementById('app');
   root.textContent = '';
   render(html`<${App} />`, root);

@@ -1,7 +1,7 @@
 // The console's shared state: what the plugin holds (missions, series), what the world looks
 // like to it (the conditions), the event stream's state and the last notice. Components read it
 // with useConsoleState; loads and actions change it with setState.
-import { getJson, sendJson } from './api.js';
+import { answerOf, getJson, sendJson } from './api.js';
 import { useEffect, useState } from './html.js';
 
 export const MISSIONS_ROUTE = '/pyx-missions/v1/missions';
@@ -62,8 +62,11 @@ export function setMissions(missions) {
 }
 
 export async function loadMissions() {
-  performance.mark('missions-fetch-start');
-  const missions = await attempt('Reading the missions', () => getJson(MISSIONS_ROUTE));
+  // The page's first read was sent before the modules loaded (index.html).
+  const early = window.consoleEarlyMissions;
+  window.consoleEarlyMissions = undefined;
+  if (!early) performance.mark('missions-fetch-start');
+  const missions = await attempt('Reading the missions', () => (early ? answerOf(early) : getJson(MISSIONS_ROUTE)));
   performance.mark('missions-fetch-end');
   if (missions) setMissions(missions);
 }
