@@ -13,7 +13,7 @@ import { SeriesPanel } from './series.js';
 import { StatusPanel, startSampling } from './status.js';
 import {
   MISSIONS_ROUTE, SERIES_ROUTE, getState, loadAll, loadConditions, loadMissions, loadRoutes, loadSeries,
-  setMissions, setState,
+  notify, setMissions, setSeries, setState,
   useConsoleState,
 } from './store.js';
 import { WorldPanel } from './world.js';
@@ -139,7 +139,7 @@ function followLists(name, data) {
   }
   const uri = String(payload?.uri ?? '').replace(/\/$/, '');
   if (uri === MISSIONS_ROUTE) setMissions(payload.data);
-  else if (uri === SERIES_ROUTE && Array.isArray(payload.data)) setState({ series: payload.data });
+  else if (uri === SERIES_ROUTE) setSeries(payload.data);
 }
 
 function start() {
@@ -148,7 +148,9 @@ function start() {
     onEvent: followLists,
     onState: (connection) => setState({ connection }),
     onReturn: () => {
+      // Failures while devhost was away are over: say so instead.
       setState({ generation: getState().generation + 1 });
+      notify('ok', 'devhost is back: everything is read again');
       loadAll();
       listenToRoutes();
     },

@@ -56,9 +56,21 @@ export async function attempt(what, action) {
   }
 }
 
+// Each list counts its changes. A read applies its answer only if nothing changed the list
+// while it was under way: a list the plugin published in the meantime (an event) is newer than
+// an answer the plugin gave before its fetch came back.
+const versions = { missions: 0, series: 0 };
+
 export function setMissions(missions) {
   if (!Array.isArray(missions)) return;
+  versions.missions += 1;
   setState({ missions, missionsUpdated: Date.now() });
+}
+
+export function setSeries(series) {
+  if (!Array.isArray(series)) return;
+  versions.series += 1;
+  setState({ series });
 }
 
 export async function loadMissions() {
@@ -66,14 +78,16 @@ export async function loadMissions() {
   const early = window.consoleEarlyMissions;
   window.consoleEarlyMissions = undefined;
   if (!early) performance.mark('missions-fetch-start');
+  const version = versions.missions;
   const missions = await attempt('Reading the missions', () => (early ? answerOf(early) : getJson(MISSIONS_ROUTE)));
   performance.mark('missions-fetch-end');
-  if (missions) setMissions(missions);
+  if (missions && versions.missions === version) setMissions(missions);
 }
 
 export async function loadSeries() {
+  const version = versions.series;
   const series = await attempt('Reading the series', () => getJson(SERIES_ROUTE));
-  if (Array.isArray(series)) setState({ series });
+  if (versions.series === version) setSeries(series);
 }
 
 // The plugin publishes its lists after each fetch, but empties them without a word when the
