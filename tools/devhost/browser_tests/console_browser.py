@@ -171,10 +171,13 @@ class ConsoleTest(unittest.TestCase):
         self.addCleanup(self.check_browser_log)
 
     def check_browser_log(self):
-        """Fails on a script error of the page: an exception or a console error."""
+        """Fails on a script error of the page (an exception or a console error) and on a call
+        of the page that failed (its error notice)."""
         errors = [entry['message'] for entry in self.browser.get_log('browser')
                   if entry.get('source') in ('javascript', 'console-api') and entry['level'] == 'SEVERE']
         self.assertEqual(errors, [], 'the console reported script errors')
+        notices = [notice.text for notice in self.css('.notice-error')]
+        self.assertEqual(notices, [], 'a call of the console failed')
 
     def open(self, tab='missions', host=None):
         self.browser.get(f'{(host or self.host).url}/#{tab}')
