@@ -42,6 +42,9 @@ pyx_require("cpp-httplib sources" PACKAGE "cpp-httplib (source package)"
 add_library(pyx_httplib INTERFACE)
 target_include_directories(pyx_httplib SYSTEM INTERFACE ${PYX_HTTPLIB_SOURCE})
 target_link_libraries(pyx_httplib INTERFACE ws2_32)
+# Room for fifty simultaneous connects (the library's default backlog is 5). On Linux the
+# library comes compiled, so devhost widens the backlog of its socket instead.
+target_compile_definitions(pyx_httplib INTERFACE CPPHTTPLIB_LISTEN_BACKLOG=512)
 
 # RapidJSON is header-only. Its folder is reached through a link in a folder of its own, so
 # the rest of /usr/include (glibc's headers) never comes before the mingw-w64 ones.

@@ -104,6 +104,34 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
         } else if (name == "--openapi") {
             if (!flag()) return CommandLineError{name + " takes no value"};
             options.openApi = true;
+        } else if (name == "--token") {
+            if (!inlineValue) {
+                options.randomToken = true;
+            } else if (inlineValue->empty()) {
+                return CommandLineError{"--token=VALUE needs a value; --token alone makes one"};
+            } else {
+                options.access.token = *inlineValue;
+            }
+        } else if (name == "--bind" || name == "--allow-host" || name == "--allow-origin") {
+            std::optional<std::string> text = value();
+            if (!text || text->empty()) return CommandLineError{name + " needs a value"};
+            if (name == "--bind") {
+                options.access.bindAddress = *text;
+            } else if (name == "--allow-host") {
+                options.access.allowedHosts.push_back(*text);
+            } else {
+                // An origin is a scheme, a host and maybe a port: what a browser sends.
+                const size_t scheme = text->find("://");
+                if (scheme == std::string::npos || scheme == 0 ||
+                    text->find('/', scheme + 3) != std::string::npos ||
+                    scheme + 3 == text->size()) {
+                    return CommandLineError{
+                        "--allow-origin takes an origin such as "
+                        "http://localhost:5173, not '" +
+                        *text + "'"};
+                }
+                options.access.allowedOrigin = *text;
+            }
         } else if (name == "--plugin" || name == "--scenario" || name == "--port" ||
                    name == "--core-version" || name == "--latency" || name == "--http-threads") {
             std::optional<std::string> text = value();
@@ -146,6 +174,12 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
             return CommandLineError{"unknown option '" + arguments[i] + "'"};
         }
     }
+    const std::string& bind = options.access.bindAddress;
+    const bool loopback = bind == "127.0.0.1" || bind == "localhost" || bind == "::1";
+    if (!loopback && !options.randomToken && !options.access.token) {
+        return CommandLineError{"--bind " + bind +
+                                " lets other machines in: it needs --token (or --token=VALUE)"};
+    }
     return options;
 }
 
@@ -164,7 +198,15 @@ std::string HelpText() {
     text +=
         "  --port N              port on 127.0.0.1 (default 8080); 0 picks a free port. Once\n"
         "                        serving, devhost prints \"devhost listening on "
-        "http://127.0.0.1:PORT\"\n"
+        "http://ADDRESS:PORT\"\n"
+        "  --bind ADDRESS        listen on ADDRESS instead of 127.0.0.1 (0.0.0.0: every\n"
+        "                        interface); only together with --token\n"
+        "  --token[=VALUE]       every request must carry the token, as \"Authorization: Bearer\n"
+        "                        TOKEN\" or in the cookie the printed one-time console link\n"
+        "                        sets; without VALUE devhost makes a random one and prints it\n"
+        "  --allow-host NAME     also answer requests whose Host is NAME (repeatable)\n"
+        "  --allow-origin ORIGIN let pages of ORIGIN (e.g. http://localhost:5173) call devhost,\n"
+        "                        with CORS headers for that origin only\n"
         "  --scenario FILE       JSON or YAML scenario laid over the built-in one (objects merge\n"
         "                        key by key, lists and values replace); sections: player,\n"
         "                        gameflowPhase, configurationComplete, config, inventory, remote,\n"
@@ -185,6 +227,14 @@ std::string HelpText() {
         "\"items\"}, pass \"next\" back to read only what is new):\n";
     text += EndpointHelp();
     text +=
+        "\n"
+        "Who may connect: devhost listens on 127.0.0.1 and answers only requests whose Host is\n"
+        "localhost, 127.0.0.1 or [::1] on its port (403 otherwise, so a page of another site\n"
+        "cannot reach it by pointing its own name at 127.0.0.1). A request that can change state\n"
+        "(any method but GET, HEAD and OPTIONS) from a page of another origin gets 403, and a\n"
+        "body sent as a form or as text/plain gets 415: send JSON as application/json. No CORS\n"
+        "headers are sent. Open it up on purpose with --allow-host, --allow-origin, and --bind\n"
+        "with --token.\n"
         "\n"
         "Exit status: 0 after a clean stop, 1 when the plugin cannot be loaded or the port\n"
         "cannot be bound, 2 for a bad command line or scenario.\n";

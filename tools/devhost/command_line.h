@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "devhost/access_guard.h"
 #include "devhost/plugin_loader.h"
 #include "util/maybe.h"
 
@@ -22,6 +23,10 @@ struct Options {
     ApiVersion coreVersion{18, 0, 0};
     std::optional<double> latencyMs;
     int httpThreads = 64;
+    // Who may connect (--bind, --allow-host, --allow-origin, --token).
+    AccessOptions access;
+    // --token without a value: devhost makes one at start.
+    bool randomToken = false;
     bool quiet = false;
     bool printScenario = false;
     bool openApi = false;

@@ -41,6 +41,19 @@ TEST(CommandLine, DefaultsAndEveryOption) {
     EXPECT_TRUE(options.printScenario);
     EXPECT_TRUE(options.openApi);
     EXPECT_TRUE(Parse({"-h"}).help);
+    EXPECT_EQ(defaults.access.bindAddress, "127.0.0.1");
+    EXPECT_FALSE(defaults.access.token.has_value());
+    EXPECT_FALSE(defaults.randomToken);
+
+    const Options opened = Parse({"--bind", "0.0.0.0", "--token", "--allow-host", "devbox.lan",
+                                  "--allow-host=b.lan", "--allow-origin", "http://localhost:5173"});
+    EXPECT_EQ(opened.access.bindAddress, "0.0.0.0");
+    EXPECT_TRUE(opened.randomToken);
+    EXPECT_EQ(opened.access.allowedHosts, (std::vector<std::string>{"devbox.lan", "b.lan"}));
+    EXPECT_EQ(opened.access.allowedOrigin, "http://localhost:5173");
+    EXPECT_EQ(Parse({"--bind=10.0.0.2", "--token=s3cret"}).access.token, "s3cret");
+    // A token alone, on loopback, is allowed too.
+    EXPECT_EQ(Parse({"--token=s3cret"}).access.token, "s3cret");
 }
 
 TEST(CommandLine, RefusesWhatItCannotUse) {
@@ -61,6 +74,15 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
         {{"--openapi=json"}, "--openapi takes no value"},
         {{"--plugin="}, "--plugin needs a path"},
         {{"serve"}, "unknown option 'serve'"},
+        {{"--bind", "0.0.0.0"},
+         "--bind 0.0.0.0 lets other machines in: it needs --token (or --token=VALUE)"},
+        {{"--token="}, "--token=VALUE needs a value; --token alone makes one"},
+        {{"--allow-host"}, "--allow-host needs a value"},
+        {{"--allow-origin", "localhost:5173"},
+         "--allow-origin takes an origin such as http://localhost:5173, not 'localhost:5173'"},
+        {{"--allow-origin", "http://localhost:5173/app"},
+         "--allow-origin takes an origin such as http://localhost:5173, not "
+         "'http://localhost:5173/app'"},
     };
     for (const auto& c : cases) {
         MaybeType<CommandLineError, Options> result = ParseCommandLine(c.arguments);
@@ -71,9 +93,9 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
 
 TEST(CommandLine, HelpNamesEveryOptionAndEndpoint) {
     const std::string help = HelpText();
-    for (const char* option :
-         {"--plugin", "--port", "--scenario", "--print-scenario", "--openapi", "--core-version",
-          "--latency", "--http-threads", "--quiet", "--help"}) {
+    for (const char* option : {"--plugin", "--port", "--scenario", "--print-scenario", "--openapi",
+                               "--core-version", "--latency", "--http-threads", "--quiet", "--help",
+                               "--bind", "--token", "--allow-host", "--allow-origin"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     for (const EndpointDescription& endpoint : Endpoints()) {

@@ -108,15 +108,18 @@ class DevHostProcess {
         arguments.push_back("--port");
         arguments.push_back("0");
         if (!process->Spawn(binary, arguments, error)) return nullptr;
-        const std::string listening = "devhost listening on http://127.0.0.1:";
+        const std::string listening = "devhost listening on http://";
         const bool up = Eventually([&] {
             const std::string output = process->Output();
             const size_t at = output.find(listening);
             if (at == std::string::npos) return false;
-            const size_t digits = at + listening.size();
-            const size_t end = output.find('\n', digits);
+            const size_t start = at + listening.size();
+            const size_t end = output.find('\n', start);
             if (end == std::string::npos) return false;  // the line is not complete yet
-            process->port_ = std::atoi(output.substr(digits, end - digits).c_str());
+            const size_t colon = output.rfind(':', end);
+            if (colon == std::string::npos || colon < start) return false;
+            process->address_ = output.substr(start, colon - start);
+            process->port_ = std::atoi(output.substr(colon + 1, end - colon - 1).c_str());
             return process->port_ > 0;
         });
         if (!up) {
@@ -145,13 +148,17 @@ class DevHostProcess {
     int Port() const {
         return port_;
     }
+    // The address it listens on, as it printed it.
+    const std::string& Address() const {
+        return address_;
+    }
     std::string Output() const {
         return ReadWholeFile(outputPath_);
     }
 
     // A client for the process, with generous timeouts for a loaded machine.
     std::unique_ptr<httplib::Client> Client() const {
-        auto client = std::make_unique<httplib::Client>("127.0.0.1", port_);
+        auto client = std::make_unique<httplib::Client>(address_, port_);
         client->set_read_timeout(std::chrono::seconds(20));
         return client;
     }
@@ -267,6 +274,7 @@ class DevHostProcess {
     pid_t pid_ = -1;
 #endif
     int port_ = 0;
+    std::string address_;
     std::string outputPath_;
 };
 

@@ -12,6 +12,7 @@
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
 #include "devhost/accept_encoding.h"
+#include "devhost/access_guard.h"
 #include "devhost/console_files.h"
 #include "devhost/dev_host.h"
 #include "devhost/endpoints.h"
@@ -27,6 +28,8 @@ struct Served {
     DevHost& host;
     World& world;
     std::atomic<uint32_t> callerTokens{0};
+    // Set once the port is bound; requests are only served after that.
+    std::unique_ptr<AccessGuard> guard;
 };
 
 using Request = const httplib::Request&;
@@ -396,6 +399,42 @@ void OfferNoBrotli(Request req) {
     if (found != headers.end()) found->second = WithoutBrotli(found->second);
 }
 
+std::optional<std::string_view> HeaderOf(Request req, const char* name) {
+    const auto found = req.headers.find(name);
+    if (found == req.headers.end()) return std::nullopt;
+    return std::string_view(found->second);
+}
+
+// Answers `req` itself and returns true when the access guard refuses it (or answers it, as
+// a CORS preflight or the console link); otherwise adds the guard's headers and returns false.
+// It runs in every handler rather than before routing: by then the server has read the whole
+// body, so a refused request cannot leave a body behind that would be read as the next request
+// on the connection, past the guard.
+bool Refused(Served& served, Request req, Response res) {
+    GuardedRequest request;
+    request.method = req.method;
+    request.path = req.path;
+    request.host = HeaderOf(req, "Host");
+    request.origin = HeaderOf(req, "Origin");
+    request.contentType = HeaderOf(req, "Content-Type");
+    request.authorization = HeaderOf(req, "Authorization");
+    request.cookie = HeaderOf(req, "Cookie");
+    request.preflightMethod = HeaderOf(req, "Access-Control-Request-Method");
+    request.preflightHeaders = HeaderOf(req, "Access-Control-Request-Headers");
+    const auto code = req.params.find("code");
+    if (code != req.params.end()) request.oneTimeCode = std::string_view(code->second);
+    request.hasBody = !req.body.empty();
+    const AccessVerdict verdict = served.guard->Check(request);
+    for (const auto& [name, value] : verdict.headers) res.set_header(name.c_str(), value);
+    if (verdict.status == 0) return false;
+    if (verdict.message.empty()) {
+        res.status = verdict.status;
+    } else {
+        SendError(res, verdict.status, verdict.message);
+    }
+    return true;
+}
+
 struct HandlerBinding {
     EndpointId id;
     Handler handler;
@@ -474,13 +513,30 @@ void Register(httplib::Server& server, HttpMethod method, const std::string& pat
     }
 }
 
+// The server library listens with a backlog of 5: fifty clients connecting at once would see
+// SYNs dropped and wait a second for the retry. Listening again on a listening socket sets a new
+// backlog (Linux); Windows keeps the first one, so the cross build gives the library a larger
+// one at compile time (cmake/PyxCrossWindows.cmake).
+void WidenBacklog(socket_t socket) {
+    constexpr int kBacklog = 512;
+#ifndef _WIN32
+    if (socket >= 0) ::listen(socket, kBacklog);
+#else
+    (void)socket;
+    (void)kBacklog;
+#endif
+}
+
 }  // namespace
 
 struct HttpServer::State {
     Served served;
     httplib::Server server;
 
-    explicit State(DevHost& host) : served{host, host.GetWorld()} {}
+    AccessOptions access;
+
+    State(DevHost& host, AccessOptions accessOptions)
+        : served{host, host.GetWorld()}, access(std::move(accessOptions)) {}
 
     void RegisterEndpoints() {
         // httplib tries the patterns of a method in the order they were registered.
@@ -489,6 +545,7 @@ struct HttpServer::State {
             for (HttpMethod method : ServedMethods(*endpoint)) {
                 Register(server, method, std::string(endpoint->pattern),
                          [this, handler](Request req, Response res) {
+                             if (Refused(served, req, res)) return;
                              OfferNoBrotli(req);
                              handler(served, req, res);
                          });
@@ -497,7 +554,8 @@ struct HttpServer::State {
     }
 };
 
-HttpServer::HttpServer(DevHost& host, int threads) : state_(std::make_unique<State>(host)) {
+HttpServer::HttpServer(DevHost& host, int threads, AccessOptions access)
+    : state_(std::make_unique<State>(host, std::move(access))) {
     const size_t workers = threads < 1 ? 1 : static_cast<size_t>(threads);
     state_->server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
     // Headers and body go out in separate writes; without this, Nagle's algorithm meets the
@@ -516,8 +574,26 @@ HttpServer::~HttpServer() {
 }
 
 int HttpServer::Bind(int port) {
-    if (port == 0) return state_->server.bind_to_any_port("127.0.0.1");
-    return state_->server.bind_to_port("127.0.0.1", port) ? port : -1;
+    const std::string& address = state_->access.bindAddress;
+    // The listening socket passes through here just before it is bound, which is where its
+    // backlog can be made to fit many simultaneous connects (see WidenBacklog).
+    std::atomic<int> listening{-1};
+    state_->server.set_socket_options([&listening](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&yes),
+                   sizeof(yes));
+        listening = static_cast<int>(socket);
+    });
+    const int bound = port == 0 ? state_->server.bind_to_any_port(address)
+                                : (state_->server.bind_to_port(address, port) ? port : -1);
+    if (bound < 0) return -1;
+    WidenBacklog(static_cast<socket_t>(listening.load()));
+    state_->served.guard = std::make_unique<AccessGuard>(state_->access, bound);
+    return bound;
+}
+
+std::string HttpServer::NewConsoleCode() {
+    return state_->served.guard == nullptr ? std::string() : state_->served.guard->NewOneTimeCode();
 }
 
 bool HttpServer::Serve() {

@@ -1,9 +1,12 @@
-// The HTTP face of the development host, on 127.0.0.1: the plugin's routes, the event stream
-// and the control endpoints (see endpoints.h).
+// The HTTP face of the development host, on 127.0.0.1 unless told otherwise: the plugin's routes,
+// the event stream and the control endpoints (see endpoints.h).
 #ifndef PYX_DEVHOST_HTTP_SERVER_H_
 #define PYX_DEVHOST_HTTP_SERVER_H_
 
 #include <memory>
+#include <string>
+
+#include "devhost/access_guard.h"
 
 namespace Vane::DevHost {
 
@@ -12,14 +15,18 @@ class DevHost;
 class HttpServer {
   public:
     // A server for `host` with `threads` worker threads (each open connection, event streams
-    // included, holds one while it lasts).
-    HttpServer(DevHost& host, int threads);
+    // included, holds one while it lasts), letting in whom `access` allows (access_guard.h).
+    HttpServer(DevHost& host, int threads, AccessOptions access);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // Binds 127.0.0.1:`port` (0 picks a free port) and returns the port, or -1 on failure.
+    // Binds the access options' address on `port` (0 picks a free port) and returns the port,
+    // or -1 on failure.
     int Bind(int port);
+    // A one-time code for the console link "/?code=CODE" of a server with a token (empty
+    // without one, or before Bind); a new code replaces the previous one.
+    std::string NewConsoleCode();
     // Serves until Stop; false when serving could not start. Blocks.
     bool Serve();
     // Ends the event streams, stops accepting and lets Serve return. Callable from any thread.

@@ -100,10 +100,24 @@ int Run(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 #endif
     DevHost host(scenario.Value(), !options.quiet);
-    HttpServer server(host, options.httpThreads);
+    AccessOptions access = options.access;
+    if (options.randomToken) {
+        access.token = RandomToken();
+        if (access.token->empty()) {
+            std::fprintf(stderr,
+                         "devhost: no random source to make a token; give one with "
+                         "--token=VALUE\n");
+            return 1;
+        }
+    }
+    // An IPv6 address goes between brackets in a URL.
+    const std::string address = access.bindAddress.find(':') == std::string::npos
+                                    ? access.bindAddress
+                                    : "[" + access.bindAddress + "]";
+    HttpServer server(host, options.httpThreads, access);
     const int port = server.Bind(options.port);
     if (port < 0) {
-        std::fprintf(stderr, "devhost: cannot listen on 127.0.0.1:%d\n", options.port);
+        std::fprintf(stderr, "devhost: cannot listen on %s:%d\n", address.c_str(), options.port);
         return 1;
     }
     Vane::MaybeType<LoadError, bool> started = host.Start(options.pluginPath, options.coreVersion);
@@ -122,7 +136,13 @@ int Run(int argc, char** argv) {
             RequestStop();
         }
     });
-    std::printf("devhost listening on http://127.0.0.1:%d\n", port);
+    std::printf("devhost listening on http://%s:%d\n", address.c_str(), port);
+    if (access.token) {
+        std::printf(
+            "devhost: every request needs the token %s (Authorization: Bearer TOKEN)\n"
+            "devhost: console, one-time link: http://%s:%d/?code=%s\n",
+            access.token->c_str(), address.c_str(), port, server.NewConsoleCode().c_str());
+    }
     std::fflush(stdout);
 
     const std::string request = WaitForStop();

@@ -1,0 +1,224 @@
+// Who may talk to the devhost program, through real HTTP: foreign Host names, writes from other
+// origins, body types a page can send without a preflight, the one allowed origin, and the
+// token that opening it to other machines requires.
+#include <gtest/gtest.h>
+
+#include "codec/json_reader.h"
+#include "codec/json_writer.h"
+#include "devhost/devhost_process_test_support.h"
+#include "devhost/value_access.h"
+
+namespace Vane::DevHost {
+namespace {
+
+using testing::BuiltFile;
+using testing::DevHostProcess;
+
+constexpr const char* kMissions = "/pyx-missions/v1/missions";
+constexpr const char* kPlayer = "/pyx-missions/v1/player";
+constexpr const char* kAttacker = "http://attacker.example";
+constexpr const char* kFrontEnd = "http://localhost:5173";
+
+class AccessTest : public ::testing::Test {
+  protected:
+    void Start(std::vector<std::string> arguments) {
+        arguments.insert(arguments.begin(), {"--plugin", BuiltFile(MISSIONS_PLUGIN), "--quiet"});
+        std::string error;
+        process_ = DevHostProcess::Start(BuiltFile(DEVHOST_BINARY), arguments, error);
+        ASSERT_NE(process_, nullptr) << error;
+        client_ = process_->Client();
+    }
+
+    std::string Own() const { return process_->Address() + ":" + std::to_string(process_->Port()); }
+
+    // Everything a write could change: every resource of the world, the remote service, the
+    // plugin's lists and the requests it made.
+    std::string WorldSnapshot() {
+        std::string snapshot;
+        const auto read = [&](const std::string& path) {
+            httplib::Result result = client_->Get(path);
+            snapshot += path + " " + (result ? std::to_string(result->status) + result->body : "-");
+            snapshot += "\n";
+        };
+        httplib::Result paths = client_->Get("/devhost/resources");
+        if (!paths) return "no answer";
+        ConversionStatus list = ParseJson(paths->body);
+        if (!list.Ok()) return "not JSON";
+        for (const BindingProperty& path : list.Value().Elements()) {
+            read("/devhost/resources" + ReadString(path).value_or(""));
+        }
+        read("/devhost/remote");
+        read(kMissions);
+        read("/pyx-missions/v1/series");
+        read("/devhost/requests?since=1");
+        return snapshot;
+    }
+
+    std::unique_ptr<DevHostProcess> process_;
+    std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(AccessTest, ForeignHostIsRefusedBeforeAnyHandler) {
+    Start({"--allow-host", "devbox.lan"});
+    const std::string port = std::to_string(process_->Port());
+    struct Case {
+        const char* method;
+        const char* path;
+    };
+    const Case cases[] = {
+        {"GET", kMissions},          {"GET", "/devhost/status"}, {"GET", "/events"},
+        {"POST", "/devhost/logout"}, {"PUT", kPlayer},
+    };
+    const std::string before = WorldSnapshot();
+    for (const Case& c : cases) {
+        httplib::Request request;
+        request.method = c.method;
+        request.path = c.path;
+        request.headers = {{"Host", "attacker.example:" + port},
+                           {"Content-Type", "application/json"}};
+        if (std::string(c.method) != "GET") request.body = "{}";
+        httplib::Result result = client_->send(request);
+        ASSERT_TRUE(result) << c.path;
+        EXPECT_EQ(result->status, 403) << c.method << " " << c.path;
+        EXPECT_NE(result->body.find("--allow-host"), std::string::npos) << result->body;
+    }
+    EXPECT_EQ(WorldSnapshot(), before);
+
+    for (const std::string& host : {"localhost:" + port, "devbox.lan:" + port, Own()}) {
+        httplib::Result result = client_->Get(kMissions, {{"Host", host}});
+        ASSERT_TRUE(result) << host;
+        EXPECT_EQ(result->status, 200) << host;
+    }
+}
+
+TEST_F(AccessTest, CrossOriginWritesAndSimpleBodiesChangeNothing) {
+    Start({});
+    const std::string before = WorldSnapshot();
+    struct Case {
+        const char* method;
+        const char* path;
+        const char* origin;
+        const char* contentType;
+        int status;
+    };
+    const Case cases[] = {
+        {"POST", "/devhost/logout", kAttacker, "application/json", 403},
+        {"PUT", kPlayer, kAttacker, "application/json", 403},
+        {"PATCH", kPlayer, kAttacker, "application/json", 403},
+        {"DELETE", "/devhost/resources/pyx-login/v1/session", kAttacker, "application/json", 403},
+        {"POST", "/pyx-missions/v1/force", "null", "application/json", 403},
+        {"PUT", "/devhost/remote/missions", kAttacker, "application/json", 403},
+        // No Origin (a tool, not a page), but a body no JSON endpoint takes.
+        {"POST", "/devhost/player-update", nullptr, "text/plain", 415},
+        {"PUT", kPlayer, nullptr, "text/plain;charset=UTF-8", 415},
+        {"PUT", "/devhost/resources/pyx-login/v1/session", nullptr,
+         "application/x-www-form-urlencoded", 415},
+    };
+    for (const Case& c : cases) {
+        httplib::Request request;
+        request.method = c.method;
+        request.path = c.path;
+        request.headers = {{"Content-Type", c.contentType}};
+        if (c.origin != nullptr) request.headers.emplace("Origin", c.origin);
+        request.body = std::string(c.path) == kPlayer
+                           ? R"({"missionIds":["mission-first-win"],"seriesIds":[]})"
+                           : "[]";
+        httplib::Result result = client_->send(request);
+        ASSERT_TRUE(result) << c.method << " " << c.path;
+        EXPECT_EQ(result->status, c.status) << c.method << " " << c.path << ": " << result->body;
+        EXPECT_FALSE(result->has_header("Access-Control-Allow-Origin"));
+    }
+    EXPECT_EQ(WorldSnapshot(), before);
+
+    // The console's own writes: same origin, JSON.
+    httplib::Result viewed =
+        client_->Put(kPlayer, {{"Origin", "http://" + Own()}},
+                     R"({"missionIds":["mission-first-win"],"seriesIds":[]})", "application/json");
+    ASSERT_TRUE(viewed);
+    EXPECT_EQ(viewed->status, 204) << viewed->body;
+    EXPECT_NE(WorldSnapshot(), before);
+}
+
+TEST_F(AccessTest, OnlyTheAllowedOriginGetsCors) {
+    Start({"--allow-origin", kFrontEnd});
+    httplib::Request preflight;
+    preflight.method = "OPTIONS";
+    preflight.path = kPlayer;
+    preflight.headers = {{"Origin", kFrontEnd},
+                         {"Access-Control-Request-Method", "PUT"},
+                         {"Access-Control-Request-Headers", "content-type"}};
+    httplib::Result result = client_->send(preflight);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 204);
+    EXPECT_EQ(result->get_header_value("Access-Control-Allow-Origin"), kFrontEnd);
+    EXPECT_NE(result->get_header_value("Access-Control-Allow-Methods").find("PUT"),
+              std::string::npos);
+    EXPECT_EQ(result->get_header_value("Access-Control-Allow-Headers"), "content-type");
+
+    result =
+        client_->Put(kPlayer, {{"Origin", kFrontEnd}},
+                     R"({"missionIds":["mission-first-win"],"seriesIds":[]})", "application/json");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 204) << result->body;
+    EXPECT_EQ(result->get_header_value("Access-Control-Allow-Origin"), kFrontEnd);
+
+    result = client_->Get(kMissions, {{"Origin", kFrontEnd}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->get_header_value("Access-Control-Allow-Origin"), kFrontEnd);
+
+    // Another origin, even one port away, gets nothing of it.
+    preflight.headers.erase("Origin");
+    preflight.headers.emplace("Origin", "http://localhost:5174");
+    result = client_->send(preflight);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 403);
+    EXPECT_FALSE(result->has_header("Access-Control-Allow-Origin"));
+    result = client_->Get(kMissions, {{"Origin", kAttacker}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    EXPECT_FALSE(result->has_header("Access-Control-Allow-Origin"));
+}
+
+TEST_F(AccessTest, BoundElsewhereEveryRequestNeedsTheToken) {
+    // Another loopback address stands in for a network one: reachable here, and not a name the
+    // guard lets in for being loopback.
+    Start({"--bind", "127.0.0.2", "--token"});
+    ASSERT_EQ(process_->Address(), "127.0.0.2");
+    const std::string output = process_->Output();
+    const std::string tokenLine = "every request needs the token ";
+    const size_t tokenAt = output.find(tokenLine);
+    ASSERT_NE(tokenAt, std::string::npos) << output;
+    const std::string token = output.substr(tokenAt + tokenLine.size(), 32);
+    const std::string linkLine = "/?code=";
+    const size_t linkAt = output.find(linkLine);
+    ASSERT_NE(linkAt, std::string::npos) << output;
+    const std::string code = output.substr(linkAt + linkLine.size(), 32);
+
+    for (const char* path : {kMissions, "/devhost/status", "/events"}) {
+        httplib::Result result = client_->Get(path);
+        ASSERT_TRUE(result) << path;
+        EXPECT_EQ(result->status, 401) << path;
+        result = client_->Get(path, {{"Authorization", "Bearer " + token + "0"}});
+        ASSERT_TRUE(result) << path;
+        EXPECT_EQ(result->status, 401) << path;
+    }
+    httplib::Result result = client_->Get(kMissions, {{"Authorization", "Bearer " + token}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+
+    // The console link sets the cookie once.
+    result = client_->Get("/?code=" + code);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 303);
+    const std::string cookie = result->get_header_value("Set-Cookie");
+    ASSERT_EQ(cookie.rfind("devhost_token=" + token + ";", 0), 0u) << cookie;
+    result = client_->Get(kMissions, {{"Cookie", "devhost_token=" + token}});
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 200);
+    result = client_->Get("/?code=" + code);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->status, 401);
+}
+
+}  // namespace
+}  // namespace Vane::DevHost
