@@ -3,6 +3,8 @@
 // token that opening it to other machines requires.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "codec/json_reader.h"
 #include "codec/json_writer.h"
 #include "devhost/devhost_process_test_support.h"
@@ -137,6 +139,51 @@ TEST_F(AccessTest, CrossOriginWritesAndSimpleBodiesChangeNothing) {
     ASSERT_TRUE(viewed);
     EXPECT_EQ(viewed->status, 204) << viewed->body;
     EXPECT_NE(WorldSnapshot(), before);
+}
+
+// A page of any site may make a browser send GETs (images, links), so no GET may change
+// anything: every GET devhost lists, and every GET route of the plugin.
+TEST_F(AccessTest, NoGetChangesTheWorld) {
+    Start({});
+    std::vector<std::string> paths;
+    httplib::Result index = client_->Get("/devhost");
+    ASSERT_TRUE(index);
+    ConversionStatus endpoints = ParseJson(index->body);
+    ASSERT_TRUE(endpoints.Ok());
+    for (const BindingProperty& endpoint : endpoints.Value().Elements()) {
+        if (ReadString(endpoint.Member("method")) != "GET") continue;
+        std::string path = ReadString(endpoint.Member("path")).value_or("");
+        if (path == "/events") continue;  // a stream that never ends; it only reads
+        path = path.substr(0, path.find('?'));
+        for (const auto& [placeholder, example] :
+             {std::pair<std::string, std::string>{"<path>", "pyx-login/v1/session"},
+              {"<file>", "app.js"}}) {
+            const size_t at = path.find(placeholder);
+            if (at != std::string::npos) path.replace(at, placeholder.size(), example);
+        }
+        paths.push_back(path);
+    }
+    httplib::Result routes = client_->Get("/devhost/routes");
+    ASSERT_TRUE(routes);
+    ConversionStatus routeList = ParseJson(routes->body);
+    ASSERT_TRUE(routeList.Ok());
+    for (const BindingProperty& route : routeList.Value().Elements()) {
+        const std::string method = ReadString(route.Member("method")).value_or("");
+        if (method == "GET" || method == "*") {
+            paths.push_back(ReadString(route.Member("url")).value_or(""));
+        }
+    }
+    // Both lists were read: a control read-out and a plugin route are among them.
+    ASSERT_NE(std::find(paths.begin(), paths.end(), "/devhost/status"), paths.end());
+    ASSERT_NE(std::find(paths.begin(), paths.end(), kMissions), paths.end());
+
+    const std::string before = WorldSnapshot();
+    for (const std::string& path : paths) {
+        httplib::Result result = client_->Get(path);
+        ASSERT_TRUE(result) << path;
+        EXPECT_LT(result->status, 500) << path;
+    }
+    EXPECT_EQ(WorldSnapshot(), before);
 }
 
 TEST_F(AccessTest, OnlyTheAllowedOriginGetsCors) {
