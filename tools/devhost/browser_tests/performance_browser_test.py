@@ -1,12 +1,16 @@
 """The missions panel with 3,000 missions held: its first paint, measured in the browser with
 performance marks, stays under a second."""
 
+import os
 import sys
 
 from console_browser import ConsoleTest, eventually, main
 
 COUNT = 3000
 BUDGET_MS = 1000.0
+# A sanitizer build's devhost is several times slower than the product: its figure is printed
+# but not held to the budget (the build sets DEVHOST_TIMING_BUDGET=off).
+HOLD_BUDGET = os.environ.get('DEVHOST_TIMING_BUDGET', 'on') != 'off'
 STATUSES = ['PENDING', 'COMPLETED', 'PENDING', 'DISABLED']
 TYPES = ['ONETIME', 'REPEATING', 'ONETIME']
 SERIES = ['Starter_Series', 'Event_Series', 'Weekly_Series']
@@ -66,7 +70,8 @@ class ManyMissionsTest(ConsoleTest):
         self.assertGreater(len(cards), 0)
         self.assertLess(len(cards), COUNT, 'a long list is drawn a page at a time')
         self.assertEqual(cards[0].get_attribute('data-mission-id'), 'mission-00000')
-        self.assertLess(figures['paint'], BUDGET_MS)
+        if HOLD_BUDGET:
+            self.assertLess(figures['paint'], BUDGET_MS)
 
         # The rest follows as the reader scrolls down, and the filters see the whole list.
         shown = len(cards)
