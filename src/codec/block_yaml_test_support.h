@@ -50,10 +50,14 @@ inline bool IsDigit(unsigned char c) {
     return c >= '0' && c <= '9';
 }
 
-// Unicode characters YAML takes for line breaks or a byte order mark: NEL, LS, PS, BOM.
+// Unicode characters YAML takes for line breaks or a byte order mark (NEL, LS, PS, BOM), or
+// refuses unescaped (the C1 controls, U+0080 to U+009F, of which NEL is one).
 inline size_t SpecialUnicodeAt(std::string_view text, size_t at) {
     const std::string_view rest = text.substr(at);
-    if (rest.starts_with("\xC2\x85")) return 2;
+    if (rest.size() >= 2 && rest[0] == '\xC2' && static_cast<unsigned char>(rest[1]) >= 0x80 &&
+        static_cast<unsigned char>(rest[1]) <= 0x9F) {
+        return 2;
+    }
     if (rest.starts_with("\xE2\x80\xA8") || rest.starts_with("\xE2\x80\xA9") ||
         rest.starts_with("\xEF\xBB\xBF")) {
         return 3;
@@ -115,10 +119,18 @@ inline void DoubleQuoted(std::string_view text, std::string& out) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (const size_t length = SpecialUnicodeAt(text, i)) {
             const std::string_view special = text.substr(i, length);
-            out += special == "\xC2\x85"       ? "\\N"
-                   : special == "\xE2\x80\xA8" ? "\\L"
-                   : special == "\xE2\x80\xA9" ? "\\P"
-                                               : "\\uFEFF";
+            if (special == "\xC2\x85") {
+                out += "\\N";
+            } else if (length == 2) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\x%02X",
+                              static_cast<unsigned char>(special[1]));
+                out += escape;
+            } else {
+                out += special == "\xE2\x80\xA8"   ? "\\L"
+                       : special == "\xE2\x80\xA9" ? "\\P"
+                                                   : "\\uFEFF";
+            }
             i += length - 1;
         } else if (c == '"' || c == '\\') {
             out += '\\';
