@@ -50,6 +50,8 @@ endfunction()
 #   foo_test.cpp                      -> one GoogleTest binary <name>_test
 #   foo_concurrency_test.cpp          -> <name>_concurrency_test, CTest label "concurrency"
 #                                        (the ThreadSanitizer job runs this label)
+#   foo_faults_test.cpp               -> <name>_faults_test, CTest label "faults"
+#                                        (failed allocations, failing hosts)
 #   foo_benchmark.cpp                 -> one Google Benchmark binary <name>_benchmark
 #   foo_fuzzer.cpp                    -> one libFuzzer binary per file, <name>_foo_fuzzer
 function(pyx_add_subsystem name)
@@ -58,6 +60,7 @@ function(pyx_add_subsystem name)
   file(GLOB all CONFIGURE_DEPENDS ${dir}/*.cpp)
   file(GLOB tests CONFIGURE_DEPENDS ${dir}/*_test.cpp)
   file(GLOB concurrency_tests CONFIGURE_DEPENDS ${dir}/*_concurrency_test.cpp)
+  file(GLOB faults_tests CONFIGURE_DEPENDS ${dir}/*_faults_test.cpp)
   file(GLOB benchmarks CONFIGURE_DEPENDS ${dir}/*_benchmark.cpp)
   file(GLOB fuzzers CONFIGURE_DEPENDS ${dir}/*_fuzzer.cpp)
   set(sources ${all})
@@ -66,9 +69,11 @@ function(pyx_add_subsystem name)
       list(REMOVE_ITEM sources ${${list}})
     endif()
   endforeach()
-  if(concurrency_tests)
-    list(REMOVE_ITEM tests ${concurrency_tests})
-  endif()
+  foreach(list concurrency_tests faults_tests)
+    if(${list})
+      list(REMOVE_ITEM tests ${${list}})
+    endif()
+  endforeach()
 
   pyx_add_library(${name} SOURCES ${sources} DEPS ${ARG_DEPS})
   if(tests)
@@ -77,6 +82,10 @@ function(pyx_add_subsystem name)
   if(concurrency_tests)
     pyx_add_test(${name}_concurrency_test SOURCES ${concurrency_tests}
                  DEPS pyx_${name} ${ARG_TEST_DEPS} LABELS concurrency)
+  endif()
+  if(faults_tests)
+    pyx_add_test(${name}_faults_test SOURCES ${faults_tests}
+                 DEPS pyx_${name} ${ARG_TEST_DEPS} LABELS faults)
   endif()
   if(benchmarks)
     pyx_add_benchmark(${name}_benchmark SOURCES ${benchmarks} DEPS pyx_${name} ${ARG_TEST_DEPS})

@@ -63,9 +63,11 @@ void MissionsService::RequestFetch() {
     StartFetch();
 }
 
-LCDS::MissionRequestPayloadDTO MissionsService::BuildFetchPayload() const {
+MaybeType<Failure, LCDS::MissionRequestPayloadDTO> MissionsService::BuildFetchPayload() const {
     std::string body;
-    if (!WriteJsonTo(owner_.Types(), eligibility_, "", body)) body.clear();
+    if (!WriteJsonTo(owner_.Types(), eligibility_, "", body)) {
+        return Failure(0, std::string("Out of memory writing the eligibility data"));
+    }
     return Envelope(FetchPath(owner_.PlatformId(), owner_.AccountId(), owner_.Locale()),
                     std::move(body));
 }
@@ -73,6 +75,12 @@ LCDS::MissionRequestPayloadDTO MissionsService::BuildFetchPayload() const {
 void MissionsService::StartFetch() {
     fetchInFlight_ = true;
     const uint64_t fetch = ++fetchNumber_;
+    MaybeType<Failure, LCDS::MissionRequestPayloadDTO> payload = BuildFetchPayload();
+    if (payload.IsFailure()) {
+        // Failed like a fetch without answer: logged, and the feature free to fetch again.
+        HandleFetchResult(payload.GetFailure());
+        return;
+    }
     std::weak_ptr<MissionsService> weak = weak_from_this();
     // An answer that never comes must not hold the feature forever: the timeout fails the
     // fetch, and the answer, should it come after all, finds a newer fetch number.
@@ -85,7 +93,7 @@ void MissionsService::StartFetch() {
     // The answer may be delivered before this call returns (when it came in first), so nothing
     // of the fetch state is touched after it.
     target_->plugin->ServiceProxy().InvokeTyped<Api::PlayerUpdateResponse>(
-        target_->serviceName, target_->methodName, BuildFetchPayload(), std::string(),
+        target_->serviceName, target_->methodName, payload.Value(), std::string(),
         [weak, fetch](const MaybeType<Failure, Api::PlayerUpdateResponse>& result) {
             if (auto self = weak.lock()) self->OnFetchAnswer(fetch, result);
         });
@@ -153,17 +161,22 @@ void MissionsService::ClearMissions() {
 
 // --- Routes ------------------------------------------------------------------------------
 
-void MissionsService::SendWithoutAnswer(const LCDS::MissionRequestPayloadDTO& payload) {
-    target_->plugin->ServiceProxy().InvokeTyped<BindingProperty>(
-        target_->serviceName, target_->methodName, payload, std::string(),
-        ServiceProxyClient::Completion<BindingProperty>());
+MaybeType<Failure, void> MissionsService::SendWithoutAnswer(
+    const LCDS::MissionRequestPayloadDTO& payload) {
+    const std::string error =
+        target_->plugin->ServiceProxy().Invoke(target_->serviceName, target_->methodName, payload,
+                                               std::string(), ServiceProxyClient::Handler());
+    if (error.empty()) return {};
+    return Failure(0, "Couldn't send the request to the missions service: {error}", error);
 }
 
-void MissionsService::MarkViewed(const Api::Ids& ids) {
-    if (!RemoteCallsAllowed()) return;
+MaybeType<Failure, void> MissionsService::MarkViewed(const Api::Ids& ids) {
+    if (!RemoteCallsAllowed()) return {};
     std::string body;
-    if (!WriteJsonTo(owner_.Types(), ids, "", body)) body.clear();
-    SendWithoutAnswer(
+    if (!WriteJsonTo(owner_.Types(), ids, "", body)) {
+        return Failure(0, std::string("Out of memory writing the viewed ids"));
+    }
+    return SendWithoutAnswer(
         Envelope(ViewedPath(owner_.PlatformId(), owner_.AccountId()), std::move(body)));
 }
 
@@ -176,9 +189,8 @@ MaybeType<Failure, void> MissionsService::Opt(const Api::SeriesOpt& opt) {
     if (checked.HasValue()) checked = CheckPathSegment("optStatus", opt.optStatus);
     if (checked.IsFailure()) return checked;
     if (!RemoteCallsAllowed()) return {};
-    SendWithoutAnswer(Envelope(
+    return SendWithoutAnswer(Envelope(
         OptPath(owner_.PlatformId(), owner_.AccountId(), opt.seriesId, opt.optStatus), {}));
-    return {};
 }
 
 }  // namespace Vane::Client::Missions

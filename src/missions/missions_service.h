@@ -45,7 +45,9 @@ class MissionsService : public std::enable_shared_from_this<MissionsService> {
     // the timeout) arrives.
     void RequestFetch();
     // The envelope a fetch sends now: PUT to the fetch path with the eligibility data as body.
-    LCDS::MissionRequestPayloadDTO BuildFetchPayload() const;
+    // Fails when the body cannot be written (memory ran out): a fetch without it would be
+    // answered for a player with nothing.
+    MaybeType<Failure, LCDS::MissionRequestPayloadDTO> BuildFetchPayload() const;
     // Handles the answer of the fetch in flight: starts the pending fetch if any; on success
     // replaces both lists, publishes both resources and, when the list held before was empty,
     // notifies the player of new missions; on failure logs "failed to fetch missions: %s".
@@ -72,7 +74,8 @@ class MissionsService : public std::enable_shared_from_this<MissionsService> {
 
     // Tells the remote service the player saw `ids`; does not wait for its answer. Nothing is
     // sent while the feature is off or the player unknown.
-    void MarkViewed(const Api::Ids& ids);
+    // Fails, sending nothing, when the request cannot be written or sent (memory ran out).
+    MaybeType<Failure, void> MarkViewed(const Api::Ids& ids);
     // The force route: RequestFetch.
     void Force();
     // Opts the player in or out of a series; does not wait for the answer. Fails, sending
@@ -99,8 +102,9 @@ class MissionsService : public std::enable_shared_from_this<MissionsService> {
     // Publishes `list` as an update of the resource `uri`.
     template <class List>
     void Publish(const char* uri, const List& list);
-    // Sends `payload` to the remote service without waiting for an answer.
-    void SendWithoutAnswer(const LCDS::MissionRequestPayloadDTO& payload);
+    // Sends `payload` to the remote service without waiting for an answer; fails when it
+    // could not be sent.
+    MaybeType<Failure, void> SendWithoutAnswer(const LCDS::MissionRequestPayloadDTO& payload);
 
     std::shared_ptr<const ServiceTarget> target_;
     std::vector<Api::Mission> missions_;

@@ -13,6 +13,23 @@ namespace {
 std::atomic<uint64_t> g_counters[6];
 std::atomic<bool> g_ours{false};
 
+// The failure seam: calls seen since arming, the one that fails first (0: none), whether the
+// later ones fail too, and how many were refused.
+std::atomic<uint64_t> g_seen{0};
+std::atomic<uint64_t> g_failAt{0};
+std::atomic<bool> g_failPersistent{false};
+std::atomic<uint64_t> g_refused{0};
+
+bool RefuseThisAllocation() noexcept {
+    const uint64_t failAt = g_failAt.load(std::memory_order_acquire);
+    if (failAt == 0) return false;
+    const uint64_t seen = g_seen.fetch_add(1, std::memory_order_relaxed) + 1;
+    const bool refuse =
+        seen == failAt || (seen > failAt && g_failPersistent.load(std::memory_order_relaxed));
+    if (refuse) g_refused.fetch_add(1, std::memory_order_relaxed);
+    return refuse;
+}
+
 void CountAllocation(size_t bytes) noexcept {
     const uint64_t allocated =
         g_counters[kBytesAllocated].fetch_add(bytes, std::memory_order_relaxed) + bytes;
@@ -35,6 +52,7 @@ void CountFree(size_t bytes) noexcept {
 }
 
 void* CountingAllocate(void*, size_t bytes) {
+    if (RefuseThisAllocation()) return nullptr;
     void* block = std::malloc(bytes);
     if (block) CountAllocation(Platform::HeapBlockSize(block));
     return block;
@@ -47,6 +65,7 @@ void CountingFree(void*, void* block) {
 }
 
 void* CountingReallocate(void*, void* block, size_t bytes) {
+    if (RefuseThisAllocation()) return nullptr;
     const size_t before = block ? Platform::HeapBlockSize(block) : 0;
     void* moved = std::realloc(block, bytes);
     if (!moved) return nullptr;
@@ -56,6 +75,7 @@ void* CountingReallocate(void*, void* block, size_t bytes) {
 }
 
 char* CountingDuplicate(void*, const char* text) {
+    if (RefuseThisAllocation()) return nullptr;
     char* copy = strdup(text);
     if (copy) CountAllocation(Platform::HeapBlockSize(copy));
     return copy;
@@ -79,6 +99,18 @@ std::array<uint64_t, 6> MemoryCounters() noexcept {
     std::array<uint64_t, 6> out{};
     for (int i = 0; i < 6; ++i) out[i] = g_counters[i].load(std::memory_order_relaxed);
     return out;
+}
+
+void ArmAllocationFailure(uint64_t nth, bool persistent) noexcept {
+    g_failAt.store(0, std::memory_order_release);
+    g_seen.store(0, std::memory_order_relaxed);
+    g_refused.store(0, std::memory_order_relaxed);
+    g_failPersistent.store(persistent, std::memory_order_relaxed);
+    g_failAt.store(nth, std::memory_order_release);
+}
+
+uint64_t RefusedAllocations() noexcept {
+    return g_refused.load(std::memory_order_relaxed);
 }
 
 void FillMemoryStatistics(uint32_t out[14]) noexcept {

@@ -25,6 +25,15 @@ bool InstallCountingMemoryHooks() noexcept;
 // The six counters as they are now.
 std::array<uint64_t, 6> MemoryCounters() noexcept;
 
+// Test seam for allocation-failure tests, never armed by the product: from now on the `nth`
+// allocation, reallocation or string copy through the counting hooks (1: the next one) fails
+// as if memory ran out, and with `persistent` every one after it too. 0 disarms and clears the
+// count of refusals. Refused calls are not counted as allocations.
+void ArmAllocationFailure(uint64_t nth, bool persistent) noexcept;
+
+// How many calls the armed failure refused since it was last armed or disarmed.
+uint64_t RefusedAllocations() noexcept;
+
 // Fills the host's fourteen-word record: the six counters, low word first, then two zero words.
 void FillMemoryStatistics(uint32_t out[14]) noexcept;
 

@@ -100,7 +100,9 @@ bool RequestClient::AppendArgument(const TypeRegistry& registry, const T& value,
     if (!error.empty()) return false;
     ConversionStatus status = ToBinding(registry, value);
     if (!status.Ok()) {
-        error = std::string(status.Error());
+        // A status that had no memory left for its message still fails: an empty error must
+        // not read as "no error" and send the request one argument short.
+        error = status.Error().empty() ? std::string("Out of memory") : std::string(status.Error());
         return false;
     }
     out.push_back(std::move(status.Value()));

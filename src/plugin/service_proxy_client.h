@@ -129,7 +129,9 @@ std::string ServiceProxyClient::Invoke(const std::string& service, const std::st
     if (stopping_.load(std::memory_order_acquire)) return "Finalizing";
     ConversionStatus status = ToBinding(types_, payload);
     if (!status.Ok()) return ConversionFailureText(StaticType::Name<Payload>());
-    std::string text = WriteJson(status.Value(), &types_);
+    // A payload cut short by memory running out is never sent in place of the whole one.
+    std::string text;
+    if (!WriteJsonTo(status.Value(), &types_, "", text)) return "Out of memory";
     return InvokeText(service, method, text, answerMethod, std::move(callback));
 }
 
