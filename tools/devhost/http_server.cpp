@@ -62,6 +62,11 @@ std::optional<BindingProperty> JsonBody(Request req, Response res) {
     return std::move(status.Value());
 }
 
+// What a request sent where something else was expected: "nothing", "a list", "a number"...
+std::string Described(const BindingProperty& value) {
+    return value.IsEmpty() ? "nothing" : std::string("a ") + KindWord(value);
+}
+
 // The query parameter "since" (default 1); answers 400 and returns nothing when malformed.
 std::optional<uint64_t> Since(Request req, Response res) {
     if (!req.has_param("since")) return 1;
@@ -369,7 +374,7 @@ void Login(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
     if (!body->IsEmpty() && body->Kind() != PropertyKind::kStructure) {
-        return SendError(res, 400, "The body is an object or nothing");
+        return SendError(res, 400, "The body is an object or nothing, not " + Described(*body));
     }
     std::string error;
     std::optional<LoginRequest> login = ReadLogin(*body, error);
@@ -385,12 +390,20 @@ void Logout(Served& served, Request, Response res) {
 void Gameflow(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
-    std::optional<std::string> phase = body->Kind() == PropertyKind::kStructure
-                                           ? ReadString(body->Member("phase"))
-                                           : ReadString(*body);
-    if (!phase || !served.world.SetGameflowPhase(*phase)) {
+    const bool wrapped = body->Kind() == PropertyKind::kStructure;
+    const BindingProperty& value = wrapped ? body->Member("phase") : *body;
+    std::optional<std::string> phase = ReadString(value);
+    if (!phase) {
+        const std::string got = wrapped && value.IsEmpty() ? "an object without \"phase\""
+                                : wrapped                  ? "phase as " + Described(value)
+                                                           : Described(value);
+        return SendError(
+            res, 400,
+            "Expected {\"phase\": name} with one of: " + GameflowPhaseList() + "; got " + got);
+    }
+    if (!served.world.SetGameflowPhase(*phase)) {
         return SendError(res, 400,
-                         "Expected {\"phase\": name} with one of: " + GameflowPhaseList());
+                         "No gameflow phase '" + *phase + "'; one of: " + GameflowPhaseList());
     }
     res.status = 204;
 }
@@ -399,16 +412,35 @@ void Remote(Served& served, Request, Response res) {
     SendJson(res, 200, served.world.Remote().Snapshot());
 }
 
+// The query parameter "player" ("" for every player); answers 400 and returns nothing when it
+// is not a key the remote service gives players: PLATFORM/ACCOUNT.
+std::optional<std::string> Player(Request req, Response res) {
+    if (!req.has_param("player")) return std::string();
+    const std::string player = req.get_param_value("player");
+    const size_t slash = player.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == player.size() ||
+        player.find('/', slash + 1) != std::string::npos) {
+        SendError(res, 400,
+                  "player must be PLATFORM/ACCOUNT (e.g. XX1/2400001), not '" + player + "'");
+        return std::nullopt;
+    }
+    return player;
+}
+
 // Replaces the remote missions, or else the series, with the body's list.
 void ReplaceRemoteList(Served& served, Request req, Response res, bool missions) {
+    std::optional<std::string> player = Player(req, res);
+    if (!player) return;
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
-    const std::string player = req.get_param_value("player");
     RemoteMissionsService& remote = served.world.Remote();
     std::string error;
-    const bool ok = missions ? remote.SetMissions(*body, player, error)
-                             : remote.SetSeries(*body, player, error);
-    if (!ok) return SendError(res, 400, error);
+    const bool ok = missions ? remote.SetMissions(*body, *player, error)
+                             : remote.SetSeries(*body, *player, error);
+    if (!ok) {
+        return SendError(res, 400,
+                         std::string(missions ? "Remote missions: " : "Remote series: ") + error);
+    }
     res.status = 204;
 }
 
@@ -422,7 +454,9 @@ void RemoteSeries(Served& served, Request req, Response res) {
 
 void MissionComplete(Served& served, Request req, Response res) {
     const std::string id = req.matches[1];
-    const size_t changed = served.world.Remote().CompleteMission(id, req.get_param_value("player"));
+    std::optional<std::string> player = Player(req, res);
+    if (!player) return;
+    const size_t changed = served.world.Remote().CompleteMission(id, *player);
     if (changed == 0) return SendError(res, 404, "No mission '" + id + "'");
     BindingProperty answer;
     Require(answer.MakeStructure());
@@ -433,10 +467,13 @@ void MissionComplete(Served& served, Request req, Response res) {
 void RemoteLatency(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
-    std::optional<double> ms =
-        ReadNumber(body->Kind() == PropertyKind::kStructure ? body->Member("ms") : *body);
+    const BindingProperty& value =
+        body->Kind() == PropertyKind::kStructure ? body->Member("ms") : *body;
+    std::optional<double> ms = ReadNumber(value);
     if (!ms || !(*ms >= 0) || *ms > 3600000) {
-        return SendError(res, 400, "Expected {\"ms\": milliseconds from 0 to 3600000}");
+        return SendError(res, 400,
+                         "Expected {\"ms\": milliseconds from 0 to 3600000}, not " +
+                             (ms ? ToJsonText(value) : Described(value)));
     }
     served.world.Remote().SetLatencySeconds(*ms / 1000.0);
     res.status = 204;
