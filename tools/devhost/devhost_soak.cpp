@@ -38,8 +38,8 @@ struct Settings {
     int readers = 50;
     int streams = 20;
     // The read-out histories (requests, log lines, fired events, remote calls) fill up to their
-    // capacity in the first minutes, some 30 MB of entries; past that, a run of 30 minutes
-    // makes over 20 million requests, so a leak of even a few bytes each crosses this bound.
+    // capacity in the first minutes, some 45 MiB of the host's memory; past that, a run of 30
+    // minutes makes over 20 million requests, so a leak of even a few bytes each crosses this.
     double rssGrowthMiB = 64;
 };
 
@@ -55,7 +55,7 @@ const char* kUsage =
     "  --streams N           event-stream clients that connect and drop (default 20)\n"
     "  --rss-growth-mib B    how far the host's resident memory may grow past its figure after\n"
     "                        the first cycle (default 64: room for the read-out histories\n"
-    "                        to fill up, about 30 MB)\n"
+    "                        to fill up, about 45 MiB)\n"
     "Prints per cycle the requests, errors, the plugin's live memory and the host's resident\n"
     "memory, then a summary; exits 1 on an unexpected answer, plugin memory that does not\n"
     "return to its figure before the first cycle, or resident memory past the bound.\n";
