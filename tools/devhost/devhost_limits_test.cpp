@@ -296,6 +296,11 @@ TEST_F(LimitsTest, RequestLinesAndHeadersPastTheLimitsAreRefusedAndTheServerGoes
              "Content-Type: application/json\r\nTransfer-Encoding: "
              "chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n",
          411},
+        // A body the library would not read, carrying a request of its own.
+        {"a GET with a body",
+         "GET " + std::string(kMissions) + " HTTP/1.1\r\n" + HostHeader(port) +
+             "Content-Length: 33\r\n\r\nPOST /devhost/logout HTTP/1.1\r\n\r\n",
+         400},
         {"a Content-Length that is no number",
          "POST /devhost/player-update HTTP/1.1\r\n" + HostHeader(port) +
              "Content-Type: application/json\r\nContent-Length: 2x\r\n\r\n{}",

@@ -220,6 +220,15 @@ httplib::Server::HandlerResponse RefusedUnread(Request req, Response res) {
         SendErrorAndClose(res, 400, "Content-Length must be a whole number, not '" + length + "'");
         return Server::HandlerResponse::Handled;
     }
+    // The library reads a body only for these methods; any other's would be left on the
+    // connection and read as the next request.
+    const bool bodyIsRead = req.method == "POST" || req.method == "PUT" || req.method == "PATCH" ||
+                            req.method == "DELETE";
+    if (bytes > 0 && !bodyIsRead) {
+        SendErrorAndClose(res, 400,
+                          req.method + " takes no body; this one has " + length + " bytes");
+        return Server::HandlerResponse::Handled;
+    }
     if (bytes > kMaxBodyBytes) {
         SendErrorAndClose(res, 413,
                           "The body has " + length + " bytes; devhost takes at most " +
