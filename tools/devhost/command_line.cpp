@@ -133,7 +133,8 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
                 options.access.allowedOrigin = *text;
             }
         } else if (name == "--plugin" || name == "--scenario" || name == "--port" ||
-                   name == "--core-version" || name == "--latency" || name == "--http-threads") {
+                   name == "--core-version" || name == "--latency" || name == "--http-threads" ||
+                   name == "--max-streams") {
             std::optional<std::string> text = value();
             if (!text) return CommandLineError{name + " needs a value"};
             if (name == "--plugin") {
@@ -162,6 +163,13 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
                         "--latency takes milliseconds from 0 to 3600000, not '" + *text + "'"};
                 }
                 options.latencyMs = ms;
+            } else if (name == "--max-streams") {
+                std::optional<long long> streams = WholeNumber(*text);
+                if (!streams || *streams < 0 || *streams > 1023) {
+                    return CommandLineError{"--max-streams takes a number from 0 to 1023, not '" +
+                                            *text + "'"};
+                }
+                options.maxStreams = static_cast<int>(*streams);
             } else {
                 std::optional<long long> threads = WholeNumber(*text);
                 if (!threads || *threads < 1 || *threads > 1024) {
@@ -174,6 +182,12 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
             return CommandLineError{"unknown option '" + arguments[i] + "'"};
         }
     }
+    if (options.maxStreams && *options.maxStreams >= options.httpThreads) {
+        return CommandLineError{"--max-streams " + std::to_string(*options.maxStreams) +
+                                " would let event streams take every one of the " +
+                                std::to_string(options.httpThreads) +
+                                " HTTP worker threads: keep it below --http-threads"};
+    }
     const std::string& bind = options.access.bindAddress;
     const bool loopback = bind == "127.0.0.1" || bind == "localhost" || bind == "::1";
     if (!loopback && !options.randomToken && !options.access.token) {
@@ -181,6 +195,10 @@ MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::str
                                 " lets other machines in: it needs --token (or --token=VALUE)"};
     }
     return options;
+}
+
+int StreamBudget(const Options& options) {
+    return options.maxStreams.value_or(options.httpThreads / 2);
 }
 
 std::string HelpText() {
@@ -220,6 +238,9 @@ std::string HelpText() {
         "                        scenario's remote.latencyMs)\n"
         "  --http-threads N      HTTP worker threads (default 64); each open connection, event\n"
         "                        streams included, holds one\n"
+        "  --max-streams N       event streams (GET /events) open at once, below --http-threads\n"
+        "                        (default: half of them); past it a new stream gets 503 with\n"
+        "                        Retry-After, and every other request is still served\n"
         "  --quiet               do not print the plugin's log lines on stdout\n"
         "  --help                this text\n"
         "\n"
@@ -235,6 +256,12 @@ std::string HelpText() {
         "body sent as a form or as text/plain gets 415: send JSON as application/json. No CORS\n"
         "headers are sent. Open it up on purpose with --allow-host, --allow-origin, and --bind\n"
         "with --token.\n"
+        "\n"
+        "Limits: a body of more than 16 MiB gets 413, headers of more than 32 KiB 431, a body\n"
+        "sent with Transfer-Encoding 411 (send a Content-Length) and a body on GET, HEAD or\n"
+        "OPTIONS 400, each without reading the rest, and the connection is closed; a request\n"
+        "line of more than 8 KiB gets 414. A connection that sends nothing is closed after\n"
+        "1 s, one that stops within a request or does not read its answer after 5 s.\n"
         "\n"
         "Exit status: 0 after a clean stop, 1 when the plugin cannot be loaded or the port\n"
         "cannot be bound, 2 for a bad command line or scenario.\n";

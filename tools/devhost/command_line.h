@@ -23,6 +23,8 @@ struct Options {
     ApiVersion coreVersion{18, 0, 0};
     std::optional<double> latencyMs;
     int httpThreads = 64;
+    // --max-streams: event streams open at once; half the worker threads when not given.
+    std::optional<int> maxStreams;
     // Who may connect (--bind, --allow-host, --allow-origin, --token).
     AccessOptions access;
     // --token without a value: devhost makes one at start.
@@ -40,6 +42,9 @@ struct CommandLineError {
 // Reads the arguments after the program name. Options take their value as the next argument
 // or after "=" ("--port 0", "--port=0").
 MaybeType<CommandLineError, Options> ParseCommandLine(const std::vector<std::string>& arguments);
+
+// How many event streams may be open at once: --max-streams, or half the worker threads.
+int StreamBudget(const Options& options);
 
 // The text --help prints: every option and every HTTP endpoint.
 std::string HelpText();

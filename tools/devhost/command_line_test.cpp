@@ -37,6 +37,12 @@ TEST(CommandLine, DefaultsAndEveryOption) {
     EXPECT_EQ(options.coreVersion, (ApiVersion{18, 3, 1}));
     EXPECT_EQ(options.latencyMs, 12.5);
     EXPECT_EQ(options.httpThreads, 8);
+    // The stream budget follows the workers unless given.
+    EXPECT_EQ(StreamBudget(defaults), 32);
+    EXPECT_EQ(StreamBudget(options), 4);
+    EXPECT_EQ(StreamBudget(Parse({"--http-threads", "1"})), 0);
+    EXPECT_EQ(StreamBudget(Parse({"--max-streams", "0"})), 0);
+    EXPECT_EQ(StreamBudget(Parse({"--http-threads=4", "--max-streams=3"})), 3);
     EXPECT_TRUE(options.quiet);
     EXPECT_TRUE(options.printScenario);
     EXPECT_TRUE(options.openApi);
@@ -70,6 +76,14 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
         {{"--latency", "-1"}, "--latency takes milliseconds from 0 to 3600000, not '-1'"},
         {{"--latency", "nan"}, "--latency takes milliseconds from 0 to 3600000, not 'nan'"},
         {{"--http-threads", "0"}, "--http-threads takes a number from 1 to 1024, not '0'"},
+        {{"--max-streams", "-1"}, "--max-streams takes a number from 0 to 1023, not '-1'"},
+        // Streams may never hold every worker, whichever option comes first.
+        {{"--max-streams", "64"},
+         "--max-streams 64 would let event streams take every one of the 64 HTTP worker "
+         "threads: keep it below --http-threads"},
+        {{"--max-streams=8", "--http-threads=4"},
+         "--max-streams 8 would let event streams take every one of the 4 HTTP worker "
+         "threads: keep it below --http-threads"},
         {{"--quiet=yes"}, "--quiet takes no value"},
         {{"--openapi=json"}, "--openapi takes no value"},
         {{"--plugin="}, "--plugin needs a path"},
@@ -93,9 +107,10 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
 
 TEST(CommandLine, HelpNamesEveryOptionAndEndpoint) {
     const std::string help = HelpText();
-    for (const char* option : {"--plugin", "--port", "--scenario", "--print-scenario", "--openapi",
-                               "--core-version", "--latency", "--http-threads", "--quiet", "--help",
-                               "--bind", "--token", "--allow-host", "--allow-origin"}) {
+    for (const char* option :
+         {"--plugin", "--port", "--scenario", "--print-scenario", "--openapi", "--core-version",
+          "--latency", "--http-threads", "--max-streams", "--quiet", "--help", "--bind", "--token",
+          "--allow-host", "--allow-origin"}) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     }
     for (const EndpointDescription& endpoint : Endpoints()) {

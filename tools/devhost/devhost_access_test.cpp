@@ -31,6 +31,18 @@ class AccessTest : public ::testing::Test {
         client_ = process_->Client();
     }
 
+    // Waits until the plugin's first fetch has been answered and acted on, so that a snapshot
+    // taken after it stays the same unless a request changes the world.
+    void WaitForFirstFetch() {
+        ASSERT_TRUE(testing::Eventually([&] {
+            httplib::Result missions = client_->Get(kMissions);
+            httplib::Result notifications =
+                client_->Get("/devhost/resources/player-notifications/v1/notifications");
+            return missions && notifications && missions->body != "[]" &&
+                   notifications->body.find("new_mission") != std::string::npos;
+        }));
+    }
+
     std::string Own() const { return process_->Address() + ":" + std::to_string(process_->Port()); }
 
     // Everything a write could change: every resource of the world, the remote service, the
@@ -77,6 +89,7 @@ class AccessTest : public ::testing::Test {
 
 TEST_F(AccessTest, ForeignHostIsRefusedBeforeAnyHandler) {
     Start({"--allow-host", "devbox.lan"});
+    WaitForFirstFetch();
     const std::string port = std::to_string(process_->Port());
     struct Case {
         const char* method;
@@ -110,6 +123,7 @@ TEST_F(AccessTest, ForeignHostIsRefusedBeforeAnyHandler) {
 
 TEST_F(AccessTest, CrossOriginWritesAndSimpleBodiesChangeNothing) {
     Start({});
+    WaitForFirstFetch();
     const std::string before = SettledSnapshot();
     struct Case {
         const char* method;
@@ -160,6 +174,7 @@ TEST_F(AccessTest, CrossOriginWritesAndSimpleBodiesChangeNothing) {
 // anything: every GET devhost lists, and every GET route of the plugin.
 TEST_F(AccessTest, NoGetChangesTheWorld) {
     Start({});
+    WaitForFirstFetch();
     std::vector<std::string> paths;
     httplib::Result index = client_->Get("/devhost");
     ASSERT_TRUE(index);

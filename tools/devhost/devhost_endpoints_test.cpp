@@ -94,6 +94,8 @@ std::string NotJson(const char* text) {
 }
 
 TEST_F(EndpointsTest, ResourcesAnswerAndRefuse) {
+    // Nested deeper than any reader of devhost goes.
+    const std::string deep = std::string(600, '[') + std::string(600, ']');
     ExpectInTurn({
         {"PUT", "/devhost/resources/a/b", R"({"x":1})", 200,
          R"({"eventType":"Create","path":"/a/b"})"},
@@ -107,12 +109,18 @@ TEST_F(EndpointsTest, ResourcesAnswerAndRefuse) {
         {"DELETE", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
         {"GET", "/devhost/resources/a/b", "", 404, ErrorBody("No resource at /a/b")},
         {"POST", "/devhost/player-update", "nope", 400, NotJson("nope")},
+        {"PUT", "/devhost/resources/a/b", deep.c_str(), 400, NotJson(deep.c_str())},
     });
 }
 
 TEST_F(EndpointsTest, LoginAndGameflowAnswerAndRefuse) {
     ExpectInTurn({
-        {"POST", "/devhost/login", "[1]", 400, ErrorBody("The body is an object or nothing")},
+        {"POST", "/devhost/login", "[1]", 400,
+         ErrorBody("The body is an object or nothing, not a list")},
+        {"POST", "/devhost/login", R"("me")", 400,
+         ErrorBody("The body is an object or nothing, not a string")},
+        {"POST", "/devhost/login", R"({"accountId":1.5})", 400,
+         ErrorBody("accountId must be a whole number of 0 or more")},
         {"POST", "/devhost/login", R"({"accountId":-1})", 400,
          ErrorBody("accountId must be a whole number of 0 or more")},
         {"POST", "/devhost/login", R"({"summonerId":"x"})", 400,
@@ -124,21 +132,53 @@ TEST_F(EndpointsTest, LoginAndGameflowAnswerAndRefuse) {
         {"PUT", "/devhost/gameflow", R"({"phase":"Lobby"})", 204, ""},
         {"POST", "/devhost/gameflow", R"("InProgress")", 204, ""},
         {"PUT", "/devhost/gameflow", R"({"phase":"Nope"})", 400,
-         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList())},
+         ErrorBody("No gameflow phase 'Nope'; one of: " + GameflowPhaseList())},
+        {"PUT", "/devhost/gameflow", R"({"phase":3})", 400,
+         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList() +
+                   "; got phase as a number")},
+        {"PUT", "/devhost/gameflow", R"({"state":"Lobby"})", 400,
+         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList() +
+                   "; got an object without \"phase\"")},
+        {"PUT", "/devhost/gameflow", "", 400,
+         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList() +
+                   "; got nothing")},
+        {"PUT", "/devhost/gameflow", "[\"Lobby\"]", 400,
+         ErrorBody("Expected {\"phase\": name} with one of: " + GameflowPhaseList() +
+                   "; got a list")},
+        {"PUT", "/devhost/gameflow", R"({"phase":"Lobby")", 400, NotJson(R"({"phase":"Lobby")")},
     });
 }
 
 TEST_F(EndpointsTest, RemoteServiceAndReadOutsAnswerAndRefuse) {
-    const std::string badLatency = ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}");
+    const auto badLatency = [](const std::string& got) {
+        return ErrorBody("Expected {\"ms\": milliseconds from 0 to 3600000}, not " + got);
+    };
+    const auto badPlayer = [](const std::string& got) {
+        return ErrorBody("player must be PLATFORM/ACCOUNT (e.g. XX1/2400001), not '" + got + "'");
+    };
     ExpectInTurn({
         {"PUT", "/devhost/remote/latency", R"({"ms":5})", 204, ""},
-        {"PUT", "/devhost/remote/latency", "-3", 400, badLatency},
-        {"PUT", "/devhost/remote/latency", "3600001", 400, badLatency},
+        {"PUT", "/devhost/remote/latency", "-3", 400, badLatency("-3")},
+        {"PUT", "/devhost/remote/latency", "3600001", 400, badLatency("3600001")},
+        {"PUT", "/devhost/remote/latency", R"({"ms":"5"})", 400, badLatency("a string")},
+        {"PUT", "/devhost/remote/latency", R"({"milliseconds":5})", 400, badLatency("nothing")},
+        {"PUT", "/devhost/remote/latency", "{", 400, NotJson("{")},
         {"PUT", "/devhost/remote/missions", R"({"x":1})", 400,
-         ErrorBody("expected a list of objects, got object")},
+         ErrorBody("Remote missions: expected a list of objects, got object")},
+        {"PUT", "/devhost/remote/missions", R"([{"id":"a"},7])", 400,
+         ErrorBody("Remote missions: [1]: expected an object, got number")},
+        {"PUT", "/devhost/remote/missions", R"([{"title":"no id"}])", 400,
+         ErrorBody("Remote missions: [0].id: expected a non-empty string")},
+        {"PUT", "/devhost/remote/missions", "[", 400, NotJson("[")},
+        {"PUT", "/devhost/remote/missions?player=XX1", "[]", 400, badPlayer("XX1")},
         {"PUT", "/devhost/remote/series", "3", 400,
-         ErrorBody("expected a list of objects, got number")},
+         ErrorBody("Remote series: expected a list of objects, got number")},
+        {"PUT", "/devhost/remote/series", R"([{"id":"s"},{"id":"s"}])", 400,
+         ErrorBody("Remote series: [1].id: repeats id 's'")},
+        {"PUT", "/devhost/remote/series?player=/1", "[]", 400, badPlayer("/1")},
         {"POST", "/devhost/remote/missions/nope/complete", "", 404, ErrorBody("No mission 'nope'")},
+        {"POST", "/devhost/remote/missions/nope/complete?player=a/b/c", "", 400,
+         badPlayer("a/b/c")},
         {"GET", "/devhost/remote/calls?since=-1", "", 400,
          ErrorBody("since must be a whole number, not '-1'")},
         {"GET", "/devhost/log?since=99999999999999999999999", "", 400,

@@ -211,6 +211,14 @@ TEST_F(MissionsHostTest, RouteErrorsPassThroughWithTheirStatus) {
     const std::string message = ReadString(Json(bad->body).Member("message")).value_or("");
     EXPECT_NE(message.find("at offset 16"), std::string::npos) << message;
 
+    // A body of the wrong shape: the type conversion's message.
+    httplib::Result shape = client_->Put(kPlayer, R"({"missionIds": 3})", "application/json");
+    ASSERT_TRUE(shape);
+    EXPECT_EQ(shape->status, 500);
+    EXPECT_EQ(ReadString(Json(shape->body).Member("message")),
+              "Couldn't assign value to 'missionIds' of type vector because the input not a "
+              "collection.");
+
     // (text/plain never gets this far: devhost refuses it with 415, see devhost_access_test.)
     httplib::Result text = client_->Put(kPlayer, "ids", "application/octet-stream");
     ASSERT_TRUE(text);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "codec/json_reader.h"
 #include "devhost/value_access.h"
 
 namespace Vane::DevHost {
@@ -10,7 +11,7 @@ uint64_t History::Add(BindingProperty entry) {
     std::lock_guard<std::mutex> lock(mutex_);
     const uint64_t number = next_++;
     SetMemberUnsigned(entry, "seq", number);
-    entries_.push_back(std::move(entry));
+    entries_.push_back(ToJsonText(entry));
     while (entries_.size() > capacity_) entries_.pop_front();
     return number;
 }
@@ -27,9 +28,11 @@ BindingProperty History::Since(uint64_t since, size_t limit) const {
     if (items != nullptr) {
         Require(items->MakeCollection());
         for (uint64_t number = start; number < next_ && items->Size() < limit; ++number) {
+            ConversionStatus entry = ParseJson(entries_[static_cast<size_t>(number - first)]);
             BindingProperty* item = items->AppendElement();
             if (item == nullptr) break;
-            Require(item->CopyFrom(entries_[static_cast<size_t>(number - first)]));
+            // Text this history wrote itself reads back; an entry that did not is left null.
+            if (entry.Ok()) Require(item->CopyFrom(entry.Value()));
             next = number + 1;
         }
     }

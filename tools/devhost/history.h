@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 
 #include "value/binding_property.h"
 
@@ -35,7 +36,9 @@ class History {
     mutable std::mutex mutex_;
     size_t capacity_;
     uint64_t next_ = 1;
-    std::deque<BindingProperty> entries_;  // numbered next_ - size() .. next_ - 1
+    // Numbered next_ - size() .. next_ - 1, as compact JSON: read only to be sent as JSON, and
+    // a value tree of its own per entry would hold a whole block of its store's text memory.
+    std::deque<std::string> entries_;
 };
 
 }  // namespace Vane::DevHost

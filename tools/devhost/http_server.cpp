@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -59,6 +60,11 @@ std::optional<BindingProperty> JsonBody(Request req, Response res) {
         return std::nullopt;
     }
     return std::move(status.Value());
+}
+
+// What a request sent where something else was expected: "nothing", "a list", "a number"...
+std::string Described(const BindingProperty& value) {
+    return value.IsEmpty() ? "nothing" : std::string("a ") + KindWord(value);
 }
 
 // The query parameter "since" (default 1); answers 400 and returns nothing when malformed.
@@ -121,15 +127,50 @@ void PluginRoutes(Served& served, Request req, Response res) {
     }
 }
 
+// Answers `status` with `message` and makes the server close the connection once the answer is
+// out: the library keeps a connection open after any answer it writes whole, and whatever the
+// client sent after the headers (a body refused unread) would be read as its next request. A
+// content provider that reports failure after writing the whole answer is the one way a handler
+// of this library can end the connection.
+void SendErrorAndClose(Response res, int status, const std::string& message) {
+    SendError(res, status, message);
+    auto text = std::make_shared<std::string>(std::move(res.body));
+    res.body.clear();
+    res.headers.erase("Content-Type");  // set again below, once
+    res.set_header("Connection", "close");
+    res.set_content_provider(text->size(), "application/json",
+                             [text](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 if (offset < text->size()) {
+                                     (void)sink.write(text->data() + offset,
+                                                      std::min(length, text->size() - offset));
+                                 }
+                                 return false;  // ends the connection (see above)
+                             });
+}
+
+// How often a quiet stream checks whether its client is still there, and how many quiet checks
+// pass before it sends a comment: a client that left frees its worker and its place within a
+// second, while an idle proxy still sees traffic every 15 seconds.
+constexpr std::chrono::milliseconds kStreamCheck{500};
+constexpr int kChecksPerKeepAlive = 30;
+
 void EventStream(Served& served, Request, Response res) {
     SseHub& hub = served.host.EventStream();
-    std::shared_ptr<SseHub::Client> client = hub.Connect();
+    SseRefusal refusal = SseRefusal::kNone;
+    std::shared_ptr<SseHub::Client> client = hub.Connect(&refusal);
+    if (client == nullptr && refusal == SseRefusal::kFull) {
+        res.set_header("Retry-After", std::to_string(kStreamRetryAfterSeconds));
+        return SendErrorAndClose(res, 503,
+                                 "As many event streams as devhost serves at once are open "
+                                 "(--max-streams); try again later");
+    }
     if (client == nullptr) return SendError(res, 503, "The development host is stopping");
     res.set_header("Cache-Control", "no-cache");
     auto first = std::make_shared<bool>(true);
+    auto quietChecks = std::make_shared<int>(0);
     res.set_chunked_content_provider(
         "text/event-stream",
-        [&hub, client, first](size_t, httplib::DataSink& sink) {
+        [&hub, client, first, quietChecks](size_t, httplib::DataSink& sink) {
             std::string text;
             if (*first) {
                 // Tells the client the stream is attached: later events will reach it.
@@ -137,14 +178,64 @@ void EventStream(Served& served, Request, Response res) {
                 text = ": connected\n\n";
                 return sink.write(text.data(), text.size());
             }
-            if (!hub.Next(*client, text, std::chrono::seconds(15))) {
+            if (!hub.Next(*client, text, kStreamCheck)) {
                 sink.done();
                 return true;
             }
-            if (text.empty()) text = ": keep-alive\n\n";
+            if (text.empty()) {
+                // A client that closed its end reads as not writable.
+                if (!sink.is_writable()) return false;
+                if (++*quietChecks < kChecksPerKeepAlive) return true;
+                text = ": keep-alive\n\n";
+            }
+            *quietChecks = 0;
             return sink.write(text.data(), text.size());
         },
         [&hub, client](bool) { hub.Disconnect(client); });
+}
+
+// Refuses, before its body is read, a request that asks more of the server than it gives; the
+// connection is closed after the answer, since what is left of the request is never read.
+httplib::Server::HandlerResponse RefusedUnread(Request req, Response res) {
+    using httplib::Server;
+    size_t headerBytes = 0;
+    for (const auto& [name, value] : req.headers) headerBytes += name.size() + value.size() + 4;
+    if (headerBytes > kMaxHeaderBytes) {
+        SendErrorAndClose(res, 431,
+                          "The request's headers take " + std::to_string(headerBytes) +
+                              " bytes; devhost reads at most " + std::to_string(kMaxHeaderBytes));
+        return Server::HandlerResponse::Handled;
+    }
+    if (req.has_header("Transfer-Encoding")) {
+        SendErrorAndClose(
+            res, 411, "Send the body with a Content-Length: devhost takes no Transfer-Encoding");
+        return Server::HandlerResponse::Handled;
+    }
+    if (!req.has_header("Content-Length")) return Server::HandlerResponse::Unhandled;
+    const std::string length = req.get_header_value("Content-Length");
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long bytes = std::strtoull(length.c_str(), &end, 10);
+    if (length.empty() || length[0] < '0' || length[0] > '9' || *end != '\0' || errno == ERANGE) {
+        SendErrorAndClose(res, 400, "Content-Length must be a whole number, not '" + length + "'");
+        return Server::HandlerResponse::Handled;
+    }
+    // The library reads a body only for these methods; any other's would be left on the
+    // connection and read as the next request.
+    const bool bodyIsRead = req.method == "POST" || req.method == "PUT" || req.method == "PATCH" ||
+                            req.method == "DELETE";
+    if (bytes > 0 && !bodyIsRead) {
+        SendErrorAndClose(res, 400,
+                          req.method + " takes no body; this one has " + length + " bytes");
+        return Server::HandlerResponse::Handled;
+    }
+    if (bytes > kMaxBodyBytes) {
+        SendErrorAndClose(res, 413,
+                          "The body has " + length + " bytes; devhost takes at most " +
+                              std::to_string(kMaxBodyBytes));
+        return Server::HandlerResponse::Handled;
+    }
+    return Server::HandlerResponse::Unhandled;
 }
 
 // What the console's page may load: only what devhost itself serves. (Styles and the import map
@@ -292,7 +383,7 @@ void Login(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
     if (!body->IsEmpty() && body->Kind() != PropertyKind::kStructure) {
-        return SendError(res, 400, "The body is an object or nothing");
+        return SendError(res, 400, "The body is an object or nothing, not " + Described(*body));
     }
     std::string error;
     std::optional<LoginRequest> login = ReadLogin(*body, error);
@@ -308,12 +399,20 @@ void Logout(Served& served, Request, Response res) {
 void Gameflow(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
-    std::optional<std::string> phase = body->Kind() == PropertyKind::kStructure
-                                           ? ReadString(body->Member("phase"))
-                                           : ReadString(*body);
-    if (!phase || !served.world.SetGameflowPhase(*phase)) {
+    const bool wrapped = body->Kind() == PropertyKind::kStructure;
+    const BindingProperty& value = wrapped ? body->Member("phase") : *body;
+    std::optional<std::string> phase = ReadString(value);
+    if (!phase) {
+        const std::string got = wrapped && value.IsEmpty() ? "an object without \"phase\""
+                                : wrapped                  ? "phase as " + Described(value)
+                                                           : Described(value);
+        return SendError(
+            res, 400,
+            "Expected {\"phase\": name} with one of: " + GameflowPhaseList() + "; got " + got);
+    }
+    if (!served.world.SetGameflowPhase(*phase)) {
         return SendError(res, 400,
-                         "Expected {\"phase\": name} with one of: " + GameflowPhaseList());
+                         "No gameflow phase '" + *phase + "'; one of: " + GameflowPhaseList());
     }
     res.status = 204;
 }
@@ -322,16 +421,35 @@ void Remote(Served& served, Request, Response res) {
     SendJson(res, 200, served.world.Remote().Snapshot());
 }
 
+// The query parameter "player" ("" for every player); answers 400 and returns nothing when it
+// is not a key the remote service gives players: PLATFORM/ACCOUNT.
+std::optional<std::string> Player(Request req, Response res) {
+    if (!req.has_param("player")) return std::string();
+    const std::string player = req.get_param_value("player");
+    const size_t slash = player.find('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 == player.size() ||
+        player.find('/', slash + 1) != std::string::npos) {
+        SendError(res, 400,
+                  "player must be PLATFORM/ACCOUNT (e.g. XX1/2400001), not '" + player + "'");
+        return std::nullopt;
+    }
+    return player;
+}
+
 // Replaces the remote missions, or else the series, with the body's list.
 void ReplaceRemoteList(Served& served, Request req, Response res, bool missions) {
+    std::optional<std::string> player = Player(req, res);
+    if (!player) return;
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
-    const std::string player = req.get_param_value("player");
     RemoteMissionsService& remote = served.world.Remote();
     std::string error;
-    const bool ok = missions ? remote.SetMissions(*body, player, error)
-                             : remote.SetSeries(*body, player, error);
-    if (!ok) return SendError(res, 400, error);
+    const bool ok = missions ? remote.SetMissions(*body, *player, error)
+                             : remote.SetSeries(*body, *player, error);
+    if (!ok) {
+        return SendError(res, 400,
+                         std::string(missions ? "Remote missions: " : "Remote series: ") + error);
+    }
     res.status = 204;
 }
 
@@ -345,7 +463,9 @@ void RemoteSeries(Served& served, Request req, Response res) {
 
 void MissionComplete(Served& served, Request req, Response res) {
     const std::string id = req.matches[1];
-    const size_t changed = served.world.Remote().CompleteMission(id, req.get_param_value("player"));
+    std::optional<std::string> player = Player(req, res);
+    if (!player) return;
+    const size_t changed = served.world.Remote().CompleteMission(id, *player);
     if (changed == 0) return SendError(res, 404, "No mission '" + id + "'");
     BindingProperty answer;
     Require(answer.MakeStructure());
@@ -356,10 +476,13 @@ void MissionComplete(Served& served, Request req, Response res) {
 void RemoteLatency(Served& served, Request req, Response res) {
     std::optional<BindingProperty> body = JsonBody(req, res);
     if (!body) return;
-    std::optional<double> ms =
-        ReadNumber(body->Kind() == PropertyKind::kStructure ? body->Member("ms") : *body);
+    const BindingProperty& value =
+        body->Kind() == PropertyKind::kStructure ? body->Member("ms") : *body;
+    std::optional<double> ms = ReadNumber(value);
     if (!ms || !(*ms >= 0) || *ms > 3600000) {
-        return SendError(res, 400, "Expected {\"ms\": milliseconds from 0 to 3600000}");
+        return SendError(res, 400,
+                         "Expected {\"ms\": milliseconds from 0 to 3600000}, not " +
+                             (ms ? ToJsonText(value) : Described(value)));
     }
     served.world.Remote().SetLatencySeconds(*ms / 1000.0);
     res.status = 204;
@@ -554,10 +677,20 @@ struct HttpServer::State {
     }
 };
 
-HttpServer::HttpServer(DevHost& host, int threads, AccessOptions access)
+HttpServer::HttpServer(DevHost& host, HttpLimits limits, AccessOptions access)
     : state_(std::make_unique<State>(host, std::move(access))) {
-    const size_t workers = threads < 1 ? 1 : static_cast<size_t>(threads);
+    const size_t workers = limits.threads < 1 ? 1 : static_cast<size_t>(limits.threads);
     state_->server.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+    // Streams beyond the budget are refused rather than queued: they would hold workers until
+    // none is left for anything else.
+    host.EventStream().SetClientLimit(
+        static_cast<size_t>(std::clamp(limits.maxStreams, 0, static_cast<int>(workers) - 1)));
+    state_->server.set_pre_routing_handler(RefusedUnread);
+    // Behind the check above, which sees every request first: the library's own limit drains a
+    // body that is too long rather than leaving it on the connection.
+    state_->server.set_payload_max_length(kMaxBodyBytes);
+    state_->server.set_read_timeout(kReadTimeout);
+    state_->server.set_write_timeout(kWriteTimeout);
     // Headers and body go out in separate writes; without this, Nagle's algorithm meets the
     // client's delayed acknowledgement and every answer waits about 40 ms.
     state_->server.set_tcp_nodelay(true);

@@ -114,7 +114,7 @@ int Run(int argc, char** argv) {
     const std::string address = access.bindAddress.find(':') == std::string::npos
                                     ? access.bindAddress
                                     : "[" + access.bindAddress + "]";
-    HttpServer server(host, options.httpThreads, access);
+    HttpServer server(host, HttpLimits{options.httpThreads, StreamBudget(options)}, access);
     const int port = server.Bind(options.port);
     if (port < 0) {
         std::fprintf(stderr, "devhost: cannot listen on %s:%d\n", address.c_str(), options.port);

@@ -22,11 +22,20 @@ std::string FormatSseMessage(std::string_view eventName, std::string_view data) 
     return message;
 }
 
-std::shared_ptr<SseHub::Client> SseHub::Connect() {
+std::shared_ptr<SseHub::Client> SseHub::Connect(SseRefusal* refusal) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (closed_) return nullptr;
+    const SseRefusal why = closed_                           ? SseRefusal::kClosed
+                           : clients_.size() >= clientLimit_ ? SseRefusal::kFull
+                                                             : SseRefusal::kNone;
+    if (refusal != nullptr) *refusal = why;
+    if (why != SseRefusal::kNone) return nullptr;
     clients_.push_back(std::shared_ptr<Client>(new Client()));
     return clients_.back();
+}
+
+void SseHub::SetClientLimit(size_t limit) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    clientLimit_ = limit;
 }
 
 void SseHub::Disconnect(const std::shared_ptr<Client>& client) {

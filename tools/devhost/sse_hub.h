@@ -18,16 +18,29 @@ namespace Vane::DevHost {
 // an empty line. Line breaks in the name become spaces.
 std::string FormatSseMessage(std::string_view eventName, std::string_view data);
 
+// Why SseHub::Connect gave no client.
+enum class SseRefusal {
+    kNone,
+    // The hub is closed: devhost is stopping.
+    kClosed,
+    // As many clients as the limit allows are connected already.
+    kFull,
+};
+
 // Thread-safe. Each client has its own queue; a client that falls more than the capacity
-// behind loses its oldest messages and is told so by a comment line.
+// behind loses its oldest messages and is told so by a comment line. Each connected client
+// holds an HTTP worker while its stream lasts, so their number can be limited.
 class SseHub {
   public:
     class Client;
 
     explicit SseHub(size_t capacity = 10000) : capacity_(capacity == 0 ? 1 : capacity) {}
 
-    // A new client that receives every message published from now on; null once closed.
-    std::shared_ptr<Client> Connect();
+    // A new client that receives every message published from now on; null, with `refusal`
+    // (when given) saying why, once closed or while the client limit is reached.
+    std::shared_ptr<Client> Connect(SseRefusal* refusal = nullptr);
+    // At most `limit` clients at once from now on (those connected stay); unlimited at first.
+    void SetClientLimit(size_t limit);
     // Stops delivering to `client`.
     void Disconnect(const std::shared_ptr<Client>& client);
 
@@ -47,6 +60,7 @@ class SseHub {
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     size_t capacity_;
+    size_t clientLimit_ = static_cast<size_t>(-1);
     bool closed_ = false;
     std::vector<std::shared_ptr<Client>> clients_;
 };

@@ -54,5 +54,36 @@ TEST(SseHub, CloseWakesAWaitingStreamAndRefusesNewOnes) {
     EXPECT_EQ(hub.Connect(), nullptr);
 }
 
+TEST(SseHub, TheClientLimitRefusesOnlyWhileFullAndSaysWhy) {
+    SseHub hub;
+    hub.SetClientLimit(2);
+    SseRefusal why = SseRefusal::kClosed;
+    auto a = hub.Connect(&why);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(why, SseRefusal::kNone);
+    auto b = hub.Connect();
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(hub.Connect(&why), nullptr);
+    EXPECT_EQ(why, SseRefusal::kFull);
+
+    // A client that leaves makes room for exactly one more.
+    hub.Disconnect(a);
+    auto c = hub.Connect(&why);
+    EXPECT_NE(c, nullptr);
+    EXPECT_EQ(hub.Connect(&why), nullptr);
+    EXPECT_EQ(why, SseRefusal::kFull);
+
+    // A limit of none refuses everyone; closing wins over being full.
+    hub.SetClientLimit(0);
+    hub.Disconnect(b);
+    hub.Disconnect(c);
+    EXPECT_EQ(hub.Connect(&why), nullptr);
+    EXPECT_EQ(why, SseRefusal::kFull);
+    hub.SetClientLimit(5);
+    hub.Close();
+    EXPECT_EQ(hub.Connect(&why), nullptr);
+    EXPECT_EQ(why, SseRefusal::kClosed);
+}
+
 }  // namespace
 }  // namespace Vane::DevHost
