@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on a fresh Debian 12 machine (run as root).
 #   scripts/setup.sh         everything: every build tree, every test, CI
-#   scripts/setup.sh native  only what the native build in build/ needs (scripts/build.sh and
-#                            scripts/test.sh with no mode): the main job and its tests
+#   scripts/setup.sh native  only what the native build in build/ needs (scripts/build.sh):
+#                            the main job and every test but the console's browser tests,
+#                            which need the full set-up's Chromium
 #
-# Besides the native tool chain the full set-up prepares clang for the fuzzers, the benchmark
+# Both install the console's npm files (package-lock.json). Besides the native tool chain the
+# full set-up prepares Chromium and Selenium for the browser tests, clang for the fuzzers, the benchmark
 # libraries, and the 32-bit Windows build: the mingw-w64 cross compiler, Wine for running its
 # programs, and the sources the cross build compiles itself (libyaml and cpp-httplib from
 # Debian's source packages, GoogleTest from libgtest-dev, RapidJSON's headers).
