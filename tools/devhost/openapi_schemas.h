@@ -12,34 +12,14 @@
 #include <vector>
 
 #include "pyx/host_abi.h"
+#include "types/type_info.h"
 #include "value/binding_property.h"
 
 namespace Vane::DevHost {
 
 // The native kinds of argument, field and return records, as the plugin's registry numbers
 // them; 0 is "none" (no return value) and any code above 19 is unknown.
-enum class ValueKind : uint32_t {
-    kNone = 0,
-    kBool = 1,
-    kInt8 = 2,
-    kUint8 = 3,
-    kInt16 = 4,
-    kUint16 = 5,
-    kInt32 = 6,
-    kUint32 = 7,
-    kInt64 = 8,
-    kUint64 = 9,
-    kFloat = 10,
-    kDouble = 11,
-    kString = 12,
-    kObject = 13,
-    kBlob = 14,
-    kVector = 15,
-    kEnum = 16,
-    kStruct = 17,
-    kCallback = 18,
-    kMap = 19,
-};
+using ValueKind = NativeKind;
 
 // A value's type as a record gives it: kind, element kind (vectors and maps) and the name of
 // the registered type behind it (structs and enums, or the element of a vector or map).
